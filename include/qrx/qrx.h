@@ -1,0 +1,88 @@
+/* qrx: recovery of damaged FileMaker Pro databases (fp5 and fp7) into dBase tables.
+ *
+ * The library is driven through the plain C functions below. Texts are NUL-terminated arrays of
+ * UTF-16 units. The usual order of calls:
+ *   1. DllInitialize with both callbacks (without them FileRecover answers QRX_FAILURE);
+ *   2. optionally SetLogPath, UseExternStatusStrings, SetBreakFlag;
+ *   3. FileRecover for one damaged file;
+ *   4. optionally RecoveryReport.
+ * Settings persist between recoveries. One recovery runs at a time; the only thing another thread
+ * may touch while FileRecover runs is the break byte. */
+#ifndef QRX_QRX_H
+#define QRX_QRX_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define QRX_CALL __cdecl
+#if defined(QRX_BUILDING_LIBRARY)
+#define QRX_EXPORT __declspec(dllexport)
+#else
+#define QRX_EXPORT __declspec(dllimport)
+#endif
+#else
+#define QRX_CALL
+#define QRX_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+typedef char16_t qrx_utf16_t;
+#else
+typedef uint16_t qrx_utf16_t;
+#endif
+
+/* Result codes of FileRecover. */
+#define QRX_OK 0
+#define QRX_FAILURE (-2)            /* callbacks or host strings missing, no target directory */
+#define QRX_NOTHING_TO_RECOVER (-3) /* empty source, unknown format, no table written */
+#define QRX_CANNOT_OPEN (-4)        /* the source cannot be opened or read */
+#define QRX_PASSED_THROUGH (-5)     /* reserved; not produced by the library itself */
+#define QRX_WRITE_FAILED (-20)      /* a result file could not be written */
+#define QRX_STOPPED (-1000)         /* the host set the break byte */
+
+/* Receives pass announcements and other diagnostic texts. */
+typedef void(QRX_CALL* WriteDiagProc)(const qrx_utf16_t* text);
+/* Receives a progress text and a percentage from 0 to 100. */
+typedef void(QRX_CALL* StatusBarProc)(const qrx_utf16_t* text, int32_t percent);
+
+/* Stores both callbacks (null included) and, when text is not null, keeps a copy of it.
+ * Always returns 1. */
+QRX_EXPORT int32_t QRX_CALL DllInitialize(const qrx_utf16_t* text, WriteDiagProc writeDiag,
+                                          StatusBarProc statusBar);
+
+/* Sets the path of the diagnostic log, opened (for appending) by the next FileRecover.
+ * Null changes nothing; an empty text means no log. */
+QRX_EXPORT void QRX_CALL SetLogPath(const qrx_utf16_t* path);
+
+/* Non-zero: pass texts are sent as resource keys ("App/Resources/DllStrings/qrx/Pass1", ...) for
+ * the host to translate; 0: built-in English texts. */
+QRX_EXPORT void QRX_CALL UseExternStatusStrings(uint8_t flag);
+
+/* Registers the host's break byte. The library only reads it; a non-zero value stops the running
+ * recovery with QRX_STOPPED. The byte must stay valid while FileRecover runs. */
+QRX_EXPORT void QRX_CALL SetBreakFlag(const volatile uint8_t* flag);
+
+/* Always 0. */
+QRX_EXPORT int32_t QRX_CALL GetDllVersion(void);
+
+/* Writes the file-dialog filter "*.fp5;*.fp7" with its terminator (12 units) into buffer, which
+ * must hold at least 12 units. Null does nothing. */
+QRX_EXPORT void QRX_CALL GetSupportedExtensions(qrx_utf16_t* buffer);
+
+/* Recovers one damaged database into targetDir. The source argument is the path followed by one
+ * extra UTF-16 unit, which is dropped. The third argument is not used. Returns a QRX_ code. */
+QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf16_t* targetDir,
+                                        const char* unused);
+
+/* Hands out the recovery report as four parallel, null-terminated columns: item, detail, grade,
+ * note. Row 0 is the header; its grade column holds the overall grade "1" to "3". The arrays stay
+ * valid until the library is unloaded and must not be freed. Any argument may be null. Returns 0. */
+QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** details,
+                                           qrx_utf16_t*** grades, qrx_utf16_t*** notes);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QRX_QRX_H */

@@ -1,0 +1,25 @@
+// Every process-wide object of the library is defined here, so that they are constructed in this
+// order when the library is loaded (and destroyed in reverse at unload): the settings, the log, the
+// status link with its built-in texts, the report.
+#include "api/library_state.h"
+
+#include "diag/log.h"
+#include "diag/report.h"
+#include "diag/status_link.h"
+#include "diag/status_texts.h"
+
+std::u16string g_strLogPath;
+std::u16string g_strInitText;
+WriteDiagProc g_WriteDiag = nullptr;
+StatusBarProc g_StatusBar = nullptr;
+uint8_t g_bExternStatusStrings = 0;
+const volatile uint8_t* g_pBreakFlag = nullptr;
+
+Logger g_Log;
+CStatusLink g_StatusLink;
+
+namespace {
+const bool g_builtinTextsSet = (SetBuiltinTexts(), true);
+}  // namespace
+
+KtUtils::KtReport g_Report;

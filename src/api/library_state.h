@@ -1,0 +1,17 @@
+// The library's process-wide settings, kept between recoveries and set through the exports.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "qrx/qrx.h"
+
+extern std::u16string g_strLogPath;   // empty: no log
+extern std::u16string g_strInitText;  // kept for the host, not used
+extern WriteDiagProc g_WriteDiag;
+extern StatusBarProc g_StatusBar;
+extern uint8_t g_bExternStatusStrings;
+extern const volatile uint8_t* g_pBreakFlag;
+
+// Whether the host asked for a stop. A host that never registered a break byte cannot ask.
+inline bool BreakRequested() { return g_pBreakFlag != nullptr && *g_pBreakFlag != 0; }

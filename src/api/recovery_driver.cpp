@@ -1,0 +1,79 @@
+#include "api/recovery_driver.h"
+
+#include <string>
+
+#include "api/library_state.h"
+#include "api/required_info.h"
+#include "diag/log.h"
+#include "diag/status_link.h"
+#include "diag/status_texts.h"
+#include "engine/file_connector.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr size_t kMaxTargetPath = 260;
+
+bool IsKnownResult(int32_t result) {
+  switch (result) {
+    case 0:
+    case -3:
+    case -4:
+    case -5:
+    case -20:
+    case -1000:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The source path is the argument without its last unit.
+std::u16string SourcePathOf(const char16_t* sourceArgument) {
+  std::u16string path = sourceArgument != nullptr ? sourceArgument : u"";
+  if (!path.empty()) path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDir) {
+  const std::u16string sourcePath = SourcePathOf(sourceArgument);
+  const std::string logPath = ToNarrow(g_strLogPath);
+  if (!logPath.empty()) {
+    g_Log.OpenLog(logPath.c_str());
+    g_Log.LogPair("Log file name:", logPath.c_str());
+  }
+  g_StatusLink.SetExternStrings(g_bExternStatusStrings);
+  int32_t linked;
+  try {
+    linked = g_StatusLink.InitLink(g_WriteDiag, g_StatusBar, 0, 3, 30);
+  } catch (const HostLibraryError&) {
+    g_Log.LogError("ktcmn is missing beside the host module, or cannot be loaded, or lacks "
+                   "Initialize or GetString");
+    return -2;
+  }
+  if (linked != 0) return linked;
+
+  const std::u16string target = targetDir != nullptr ? targetDir : u"";
+  LogRequiredInformation(sourcePath.c_str(), target.c_str());
+  g_StatusLink.NextPass(Pass1Text);
+  g_StatusLink.SBar(u"Getting file version...", 5);
+  if (target.size() >= kMaxTargetPath) {
+    g_Log.LogError("Target directory path is too long");
+    return -2;
+  }
+  const int32_t result = RunRecovery(sourcePath.c_str(), target.c_str());
+  return IsKnownResult(result) ? result : -2;
+}
+
+int32_t RunRecovery(const char16_t* sourcePath, [[maybe_unused]] const char16_t* targetDir) {
+  CFileConnector connector;
+  const int32_t opened = connector.OpenSource(sourcePath);
+  if (opened != 0) return opened;
+  // The format is determined from the pages themselves; until a parser for the format it finds
+  // exists, the source counts as of unknown format.
+  const int32_t result = -3;
+  connector.m_hFile.Close();
+  return result;
+}

@@ -1,0 +1,137 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "platform/file.h"
+#include "platform/text.h"
+
+namespace qrx::platform {
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+File File::OpenForRead(const std::u16string& path) {
+  const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return File();
+  struct stat info {};
+  // A folder opens for reading on POSIX but holds no bytes: refuse it as Windows does.
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return File();
+  }
+  return File(fd);
+}
+
+File File::Create(const std::u16string& path, Disposition disposition) {
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+  if (disposition == Disposition::kCreateNew) flags |= O_EXCL;
+  if (disposition == Disposition::kCreateAlways) flags |= O_TRUNC;
+  const int fd = ::open(ToUtf8(path).c_str(), flags, 0644);
+  return fd < 0 ? File() : File(fd);
+}
+
+uint64_t File::Size() const {
+  struct stat info {};
+  if (fd_ < 0 || ::fstat(fd_, &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+bool File::Seek(uint64_t offset) {
+  return fd_ >= 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+bool File::SeekToEnd() { return fd_ >= 0 && ::lseek(fd_, 0, SEEK_END) >= 0; }
+
+size_t File::Read(void* buffer, size_t count) {
+  size_t done = 0;
+  while (fd_ >= 0 && done < count) {
+    const ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+bool File::Write(const void* buffer, size_t count) {
+  size_t done = 0;
+  while (fd_ >= 0 && done < count) {
+    const ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return done == count;
+}
+
+bool File::WriteGather(std::initializer_list<std::string_view> pieces) {
+  iovec vectors[8];
+  size_t count = 0;
+  size_t total = 0;
+  for (std::string_view piece : pieces) {
+    if (count == 8) return false;
+    vectors[count++] = {const_cast<char*>(piece.data()), piece.size()};
+    total += piece.size();
+  }
+  ssize_t n;
+  do {
+    n = ::writev(fd_, vectors, static_cast<int>(count));
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return false;
+  if (static_cast<size_t>(n) == total) return true;
+  // A short write: finish piece by piece from where it stopped.
+  size_t skip = static_cast<size_t>(n);
+  for (std::string_view piece : pieces) {
+    const size_t drop = std::min(skip, piece.size());
+    skip -= drop;
+    if (!Write(piece.data() + drop, piece.size() - drop)) return false;
+  }
+  return true;
+}
+
+void File::Close() {
+  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+}
+
+uint32_t LastError() { return static_cast<uint32_t>(errno); }
+
+bool DeleteFile(const std::u16string& path) { return ::unlink(ToUtf8(path).c_str()) == 0; }
+
+bool CreateDirectory(const std::u16string& path) {
+  return ::mkdir(ToUtf8(path).c_str(), 0755) == 0 || (errno == EEXIST && IsDirectory(path));
+}
+
+bool IsDirectory(const std::u16string& path) {
+  struct stat info {};
+  return ::stat(ToUtf8(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::vector<std::u16string> ListDirectory(const std::u16string& path) {
+  std::vector<std::u16string> names;
+  DIR* dir = ::opendir(ToUtf8(path).c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(FromUtf8(name));
+  }
+  ::closedir(dir);
+  return names;
+}
+
+}  // namespace qrx::platform

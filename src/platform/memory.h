@@ -1,0 +1,11 @@
+// Questions about memory that diagnostics ask.
+#pragma once
+
+#include <cstddef>
+
+namespace qrx::platform {
+
+// Whether `length` bytes at `block` can be read without a fault. A null block never can.
+bool IsReadable(const void* block, size_t length);
+
+}  // namespace qrx::platform

@@ -1,0 +1,17 @@
+// What the command-line host needs of the operating system.
+#pragma once
+
+#include <string>
+
+// The file-name suffix of a loadable module (".so").
+extern const char kModuleSuffix[];
+// Whether standard error is a terminal (the progress bar is redrawn in place there).
+bool StderrIsTerminal();
+// The terminal's width in columns, or 80.
+int TerminalWidth();
+// Calls `onInterrupt` at the first Ctrl-C; a second one ends the program at once.
+void OnFirstInterrupt(void (*onInterrupt)());
+// The folder of the running executable, with a trailing separator.
+std::string ExecutableFolder();
+// Loads a module and resolves one function; null when either fails.
+void* LoadModuleFunction(const std::string& path, const char* name);
