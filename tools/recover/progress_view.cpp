@@ -7,7 +7,8 @@ namespace {
 
 // The library appends " N%" to its progress texts; the view shows the number itself.
 std::string WithoutPercentSuffix(const std::string& text, int32_t percent) {
-  const std::string suffix = " " + std::to_string(percent) + "%";
+  std::string suffix(1, ' ');
+  suffix.append(std::to_string(percent)).append(1, '%');
   if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(),
                                                    suffix) == 0) {
     return text.substr(0, text.size() - suffix.size());
