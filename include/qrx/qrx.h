@@ -77,7 +77,8 @@ QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf
 
 /* Hands out the recovery report as four parallel, null-terminated columns: item, detail, grade,
  * note. Row 0 is the header; its grade column holds the overall grade "1" to "3". The arrays stay
- * valid until the library is unloaded and must not be freed. Any argument may be null. Returns 0. */
+ * valid until the library is unloaded and must not be freed. Any argument may be null. Returns 0.
+ */
 QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** details,
                                            qrx_utf16_t*** grades, qrx_utf16_t*** notes);
 

@@ -29,11 +29,17 @@ QRX_EXPORT void QRX_CALL SetLogPath(const qrx_utf16_t* path) {
   }
 }
 
-QRX_EXPORT void QRX_CALL UseExternStatusStrings(uint8_t flag) { g_bExternStatusStrings = flag; }
+QRX_EXPORT void QRX_CALL UseExternStatusStrings(uint8_t flag) {
+  g_bExternStatusStrings = flag;
+}
 
-QRX_EXPORT void QRX_CALL SetBreakFlag(const volatile uint8_t* flag) { g_pBreakFlag = flag; }
+QRX_EXPORT void QRX_CALL SetBreakFlag(const volatile uint8_t* flag) {
+  g_pBreakFlag = flag;
+}
 
-QRX_EXPORT int32_t QRX_CALL GetDllVersion(void) { return 0; }
+QRX_EXPORT int32_t QRX_CALL GetDllVersion(void) {
+  return 0;
+}
 
 QRX_EXPORT void QRX_CALL GetSupportedExtensions(qrx_utf16_t* buffer) {
   static const char16_t kFilter[] = u"*.fp5;*.fp7";

@@ -14,4 +14,6 @@ extern uint8_t g_bExternStatusStrings;
 extern const volatile uint8_t* g_pBreakFlag;
 
 // Whether the host asked for a stop. A host that never registered a break byte cannot ask.
-inline bool BreakRequested() { return g_pBreakFlag != nullptr && *g_pBreakFlag != 0; }
+inline bool BreakRequested() {
+  return g_pBreakFlag != nullptr && *g_pBreakFlag != 0;
+}

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "api/crash_filter.h"
 #include "api/library_state.h"
 #include "api/required_info.h"
 #include "diag/log.h"
@@ -38,6 +39,7 @@ std::u16string SourcePathOf(const char16_t* sourceArgument) {
 }  // namespace
 
 int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDir) {
+  InstallCrashFilter();
   const std::u16string sourcePath = SourcePathOf(sourceArgument);
   const std::string logPath = ToNarrow(g_strLogPath);
   if (!logPath.empty()) {
@@ -49,8 +51,9 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
   try {
     linked = g_StatusLink.InitLink(g_WriteDiag, g_StatusBar, 0, 3, 30);
   } catch (const HostLibraryError&) {
-    g_Log.LogError("ktcmn is missing beside the host module, or cannot be loaded, or lacks "
-                   "Initialize or GetString");
+    g_Log.LogError(
+        "ktcmn is missing beside the host module, or cannot be loaded, or lacks "
+        "Initialize or GetString");
     return -2;
   }
   if (linked != 0) return linked;

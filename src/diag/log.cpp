@@ -31,16 +31,18 @@ bool KtLog::Open(const char* path, bool truncate) {
 }
 
 void KtLog::Close() {
-  std::lock_guard<std::mutex> hold(writeLock_);
+  std::lock_guard<std::recursive_mutex> hold(writeLock_);
   file_.Close();
 }
 
-void KtLog::Enable() { enabled_ = true; }
+void KtLog::Enable() {
+  enabled_ = true;
+}
 
 void KtLog::WriteLine(const char* text) {
   if (!enabled_) return;
   const std::string_view body = text != nullptr ? text : "";
-  std::lock_guard<std::mutex> hold(writeLock_);
+  std::lock_guard<std::recursive_mutex> hold(writeLock_);
   if (!file_.IsOpen()) return;
   const platform::LocalTime now = platform::Now();
   char stampLine[32] = {};
@@ -86,7 +88,8 @@ void KtLog::WriteHex(const void* block, uint32_t length) {
     char line[kLineLength + 1];
     std::memset(line, ' ', kLineLength);
     line[kLineLength] = '\0';
-    for (int digit = 0; digit < 8; ++digit) line[digit] = kDigits[(offset >> (28 - 4 * digit)) & 0xF];
+    for (int digit = 0; digit < 8; ++digit)
+      line[digit] = kDigits[(offset >> (28 - 4 * digit)) & 0xF];
     line[8] = ':';
     line[60] = '|';
     for (uint32_t k = 0; k < 16 && offset + k < length; ++k) {
@@ -144,7 +147,9 @@ void Logger::LogPair(const char* label, const char* value) {
   }
 }
 
-void Logger::LogNumber(const char* label, int32_t number) { LogFormat("%s [%d]", label, number); }
+void Logger::LogNumber(const char* label, int32_t number) {
+  LogFormat("%s [%d]", label, number);
+}
 
 void Logger::LogError(const char* text) {
   LogFormat("[ERROR]: %s", text);

@@ -47,7 +47,7 @@ class KtLog {
  private:
   bool enabled_ = false;
   qrx::platform::File file_;
-  std::mutex writeLock_;
+  std::recursive_mutex writeLock_;  // recursive: a crash report may interrupt a write
   std::recursive_mutex formatLock_;
   char message_[kMessageBufferSize] = {};
   qrx::platform::LocalTime stamp_;

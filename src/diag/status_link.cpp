@@ -43,15 +43,17 @@ std::string HostFolder() {
 
 }  // namespace
 
-void CStatusLink::FreeWithHeap::operator()(char* text) const { qrx::heap::Release(text); }
+void CStatusLink::FreeWithHeap::operator()(char* text) const {
+  qrx::heap::Release(text);
+}
 
 int32_t CStatusLink::SetExternStrings(uint8_t flag) {
   useHostStrings_ = flag;
   return 0;
 }
 
-int32_t CStatusLink::InitLink(WriteDiagProc writeDiag, StatusBarProc statusBar, int32_t /*reserved*/,
-                              int32_t passCount, int32_t initBase) {
+int32_t CStatusLink::InitLink(WriteDiagProc writeDiag, StatusBarProc statusBar,
+                              int32_t /*reserved*/, int32_t passCount, int32_t initBase) {
   if (writeDiag == nullptr) {
     g_Log.LogError("!WriteDiag");
     return -2;

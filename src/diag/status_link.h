@@ -18,9 +18,9 @@ class CStatusLink {
  public:
   // 0 always: the mode takes effect at the next InitLink.
   int32_t SetExternStrings(uint8_t flag);
-  // Stores the callbacks and the pass count (`reserved` has no use), resets the pass counter and loads the host's string
-  // library with `initBase`. 0, or -2 when a callback or a product text is missing. Throws
-  // HostLibraryError.
+  // Stores the callbacks and the pass count (`reserved` has no use), resets the pass counter and
+  // loads the host's string library with `initBase`. 0, or -2 when a callback or a product text is
+  // missing. Throws HostLibraryError.
   int32_t InitLink(WriteDiagProc writeDiag, StatusBarProc statusBar, int32_t reserved,
                    int32_t passCount, int32_t initBase);
   // Progress with an empty text.
@@ -29,7 +29,8 @@ class CStatusLink {
   void SBar(const char16_t* text, int32_t percent);
   // A diagnostic text for the host.
   void WDiag(const char16_t* text);
-  // Announces the next pass: "Pass N: text..." with built-in texts, the key alone with host strings.
+  // Announces the next pass: "Pass N: text..." with built-in texts, the key alone with host
+  // strings.
   void NextPass(const char16_t* passText);
   // Loads `ktcmn` from the folder of `wmxdll` (or of the executable) and calls its Initialize with
   // initBase + 256. Returns 0; throws HostLibraryError.

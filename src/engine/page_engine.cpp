@@ -12,7 +12,9 @@ CFMCEngine::CFMCEngine(uint16_t pageSize, uint8_t headerSize, uint32_t firstPage
       m_nPageSize(pageSize),
       countRequired_(countRequired) {}
 
-CFMCEngine::~CFMCEngine() { qrx::heap::Release(m_pCache); }
+CFMCEngine::~CFMCEngine() {
+  qrx::heap::Release(m_pCache);
+}
 
 bool CFMCEngine::Connect(CFileConnector* connector) {
   if (connector == nullptr || !connector->m_hFile.IsOpen() || connector->m_nFileSize == 0) {

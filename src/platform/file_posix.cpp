@@ -23,7 +23,9 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-File::~File() { Close(); }
+File::~File() {
+  Close();
+}
 
 File File::OpenForRead(const std::u16string& path) {
   const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
@@ -56,7 +58,9 @@ bool File::Seek(uint64_t offset) {
   return fd_ >= 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
-bool File::SeekToEnd() { return fd_ >= 0 && ::lseek(fd_, 0, SEEK_END) >= 0; }
+bool File::SeekToEnd() {
+  return fd_ >= 0 && ::lseek(fd_, 0, SEEK_END) >= 0;
+}
 
 size_t File::Read(void* buffer, size_t count) {
   size_t done = 0;
@@ -109,9 +113,13 @@ void File::Close() {
   if (fd_ >= 0) ::close(std::exchange(fd_, -1));
 }
 
-uint32_t LastError() { return static_cast<uint32_t>(errno); }
+uint32_t LastError() {
+  return static_cast<uint32_t>(errno);
+}
 
-bool DeleteFile(const std::u16string& path) { return ::unlink(ToUtf8(path).c_str()) == 0; }
+bool DeleteFile(const std::u16string& path) {
+  return ::unlink(ToUtf8(path).c_str()) == 0;
+}
 
 bool CreateDirectory(const std::u16string& path) {
   return ::mkdir(ToUtf8(path).c_str(), 0755) == 0 || (errno == EEXIST && IsDirectory(path));

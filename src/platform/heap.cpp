@@ -17,21 +17,29 @@ bool NextMayProceed() {
 
 }  // namespace
 
-void* Allocate(size_t size) { return NextMayProceed() ? std::malloc(size) : nullptr; }
+void* Allocate(size_t size) {
+  return NextMayProceed() ? std::malloc(size) : nullptr;
+}
 
-void* AllocateZeroed(size_t size) { return NextMayProceed() ? std::calloc(1, size) : nullptr; }
+void* AllocateZeroed(size_t size) {
+  return NextMayProceed() ? std::calloc(1, size) : nullptr;
+}
 
 void* Reallocate(void* block, size_t size) {
   return NextMayProceed() ? std::realloc(block, size) : nullptr;
 }
 
-void Release(void* block) { std::free(block); }
+void Release(void* block) {
+  std::free(block);
+}
 
 void ResetCounting(uint64_t failAt) {
   g_count = 0;
   g_failAt = failAt;
 }
 
-uint64_t AllocationCount() { return g_count; }
+uint64_t AllocationCount() {
+  return g_count;
+}
 
 }  // namespace qrx::heap

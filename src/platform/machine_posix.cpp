@@ -14,8 +14,12 @@ std::optional<std::string> CurrentDirectory() {
 }
 
 // POSIX has neither a system nor a Windows directory; the banner leaves those lines out.
-std::optional<std::string> SystemDirectory() { return std::nullopt; }
-std::optional<std::string> WindowsDirectory() { return std::nullopt; }
+std::optional<std::string> SystemDirectory() {
+  return std::nullopt;
+}
+std::optional<std::string> WindowsDirectory() {
+  return std::nullopt;
+}
 
 std::optional<std::string> TempDirectory() {
   const char* tmp = std::getenv("TMPDIR");

@@ -65,6 +65,8 @@ std::optional<Module> Module::Load(const std::string& path) {
   return Module(handle);
 }
 
-void* Module::Symbol(const char* name) const { return ::dlsym(handle_, name); }
+void* Module::Symbol(const char* name) const {
+  return ::dlsym(handle_, name);
+}
 
 }  // namespace qrx::platform

@@ -33,9 +33,13 @@ Parts Split(View path) {
 
 }  // namespace
 
-PathParts SplitPath(std::u16string_view path) { return Split<PathParts>(path); }
+PathParts SplitPath(std::u16string_view path) {
+  return Split<PathParts>(path);
+}
 
-NarrowPathParts SplitPath(std::string_view path) { return Split<NarrowPathParts>(path); }
+NarrowPathParts SplitPath(std::string_view path) {
+  return Split<NarrowPathParts>(path);
+}
 
 std::u16string WithTrailingSeparator(std::u16string_view folder) {
   std::u16string out(folder);

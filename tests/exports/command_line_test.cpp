@@ -43,8 +43,13 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(CommandLine, WrongCommandLinesGetUsageAndStatusTwo) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"only-source"}, {"a", "b", "c"}, {"--bogus", "a", "b"}, {"--log"}, {"--log=", "a", "b"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"only-source"},
+                                             {"a", "b", "c"},
+                                             {"--bogus", "a", "b"},
+                                             {"--log"},
+                                             {"--log=", "a", "b"}}) {
     const ToolRun run = RunTool(args);
     EXPECT_EQ(run.status, 2) << run.output;
     EXPECT_TRUE(Contains(run.output, "usage: qrx-recover")) << run.output;
@@ -77,7 +82,7 @@ TEST(CommandLine, JsonReportAndLogFile) {
   TempDir dir;
   WriteFileBytes(dir / "noise.bin", std::vector<unsigned char>(9000, 0x33));
   const ToolRun run = RunTool({"--json", "--host-strings", "--log", (dir / "run.log").string(),
-                           (dir / "noise.bin").string(), (dir / "out").string()});
+                               (dir / "noise.bin").string(), (dir / "out").string()});
   EXPECT_EQ(run.status, 4);
   EXPECT_TRUE(Contains(run.output, "{\"result\": -3, \"message\": \"nothing to recover"));
   EXPECT_TRUE(Contains(run.output, "\"grade\": 1, \"entries\": []}"));

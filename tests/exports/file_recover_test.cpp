@@ -15,8 +15,12 @@ namespace fs = std::filesystem;
 std::vector<std::u16string> g_diagnostics;
 std::vector<std::pair<std::u16string, int32_t>> g_progress;
 
-void WriteDiag(const qrx_utf16_t* text) { g_diagnostics.emplace_back(text); }
-void StatusBar(const qrx_utf16_t* text, int32_t percent) { g_progress.emplace_back(text, percent); }
+void WriteDiag(const qrx_utf16_t* text) {
+  g_diagnostics.emplace_back(text);
+}
+void StatusBar(const qrx_utf16_t* text, int32_t percent) {
+  g_progress.emplace_back(text, percent);
+}
 
 class FileRecoverTest : public ::testing::Test {
  protected:
@@ -55,8 +59,7 @@ TEST_F(FileRecoverTest, WithoutCallbacksFailsWithTheGeneralCode) {
 
 TEST_F(FileRecoverTest, SourceThatCannotBeOpenedOrIsEmpty) {
   EXPECT_EQ(Recover(dir / "missing.fp7", dir / "out"), QRX_CANNOT_OPEN);
-  EXPECT_NE(Log().find("[ERROR]: LogRequiredInformation failed to open file"),
-            std::string::npos);
+  EXPECT_NE(Log().find("[ERROR]: LogRequiredInformation failed to open file"), std::string::npos);
   EXPECT_EQ(Recover(dir.path(), dir / "out"), QRX_CANNOT_OPEN);  // a folder is no database
   WriteFileBytes(dir / "empty.fp7", {});
   EXPECT_EQ(Recover(dir / "empty.fp7", dir / "out"), QRX_NOTHING_TO_RECOVER);

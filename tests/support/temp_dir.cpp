@@ -39,9 +39,14 @@ std::string ReadFileText(const fs::path& path) {
 
 void WriteFileBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
-std::u16string Utf16(const std::string& text) { return fs::path(text).u16string(); }
+std::u16string Utf16(const std::string& text) {
+  return fs::path(text).u16string();
+}
 
-std::u16string Utf16(const fs::path& path) { return path.u16string(); }
+std::u16string Utf16(const fs::path& path) {
+  return path.u16string();
+}

@@ -14,8 +14,12 @@ namespace {
 std::vector<std::u16string> g_diagnostics;
 std::vector<std::pair<std::u16string, int32_t>> g_progress;
 
-void WriteDiag(const char16_t* text) { g_diagnostics.emplace_back(text); }
-void StatusBar(const char16_t* text, int32_t percent) { g_progress.emplace_back(text, percent); }
+void WriteDiag(const char16_t* text) {
+  g_diagnostics.emplace_back(text);
+}
+void StatusBar(const char16_t* text, int32_t percent) {
+  g_progress.emplace_back(text, percent);
+}
 
 class StatusLinkTest : public ::testing::Test {
  protected:

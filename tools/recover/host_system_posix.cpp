@@ -18,7 +18,9 @@ void HandleInterrupt(int) {
 
 const char kModuleSuffix[] = ".so";
 
-bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool StderrIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
 
 int TerminalWidth() {
   winsize size{};

@@ -20,14 +20,18 @@ volatile uint8_t g_breakByte = 0;
 ProgressView* g_view = nullptr;
 bool g_hostStrings = false;
 
-void RequestStop() { g_breakByte = 1; }
+void RequestStop() {
+  g_breakByte = 1;
+}
 
 std::string Shown(const qrx_utf16_t* text) {
   const std::u16string wide = text != nullptr ? text : u"";
   return platform::ToUtf8(g_hostStrings ? TranslateKey(wide) : wide);
 }
 
-void QRX_CALL OnDiagnostic(const qrx_utf16_t* text) { g_view->Diagnostic(Shown(text)); }
+void QRX_CALL OnDiagnostic(const qrx_utf16_t* text) {
+  g_view->Diagnostic(Shown(text));
+}
 
 void QRX_CALL OnProgress(const qrx_utf16_t* text, int32_t percent) {
   g_view->Progress(Shown(text), percent);
@@ -45,8 +49,9 @@ Outcome OutcomeOf(int32_t result) {
     case QRX_CANNOT_OPEN:
       return {3, "cannot open the source file"};
     case QRX_NOTHING_TO_RECOVER:
-      return {4, "nothing to recover: the file is empty, not an fp5/fp7 database, or holds no "
-                 "readable table"};
+      return {4,
+              "nothing to recover: the file is empty, not an fp5/fp7 database, or holds no "
+              "readable table"};
     case QRX_WRITE_FAILED:
       return {5, "a result file could not be written in the target folder"};
     case QRX_STOPPED:

@@ -9,8 +9,8 @@ namespace {
 std::string WithoutPercentSuffix(const std::string& text, int32_t percent) {
   std::string suffix(1, ' ');
   suffix.append(std::to_string(percent)).append(1, '%');
-  if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(),
-                                                   suffix) == 0) {
+  if (text.size() >= suffix.size() &&
+      text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0) {
     return text.substr(0, text.size() - suffix.size());
   }
   return text;

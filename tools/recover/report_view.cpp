@@ -89,8 +89,9 @@ std::string FormatReportTable(const Report& report) {
 }
 
 std::string FormatReportJson(const Report& report, int32_t result, const std::string& message) {
-  std::string out = "{\"result\": " + std::to_string(result) + ", \"message\": " +
-                    JsonString(message) + ", \"grade\": " + report.grade + ", \"entries\": [";
+  std::string out = "{\"result\": " + std::to_string(result) +
+                    ", \"message\": " + JsonString(message) + ", \"grade\": " + report.grade +
+                    ", \"entries\": [";
   for (size_t i = 0; i < report.rows.size(); ++i) {
     const ReportRow& row = report.rows[i];
     out += i == 0 ? "\n  " : ",\n  ";

@@ -5,4 +5,6 @@
 
 #include "qrx/qrx.h"
 
-extern "C" QRX_EXPORT int32_t WmxHostRevision(void) { return 1; }
+extern "C" QRX_EXPORT int32_t WmxHostRevision(void) {
+  return 1;
+}
