@@ -24,7 +24,6 @@ constexpr int kResultWriteFailed = -20;
 constexpr size_t kShortNameLength = 8;
 // What the system hands back for a file that could not be created; logged as the handle value.
 constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
-constexpr size_t kLargestFieldWidth = 255;
 
 }  // namespace
 

@@ -21,6 +21,7 @@ inline constexpr size_t kDescriptorSize = 32;
 inline constexpr size_t kFieldNameLength = 10;  // byte 10 of the name area stays 0
 inline constexpr size_t kFieldTypeOffset = 11;
 inline constexpr size_t kFieldWidthOffset = 16;
+inline constexpr uint32_t kLargestFieldWidth = 255;  // the width is one byte of the descriptor
 
 inline constexpr uint8_t kHeaderTerminator = 0x0D;
 inline constexpr uint8_t kEndOfFile = 0x1A;

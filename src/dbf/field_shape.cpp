@@ -7,7 +7,6 @@
 namespace {
 
 constexpr uint32_t kLargestCharacterWidth = 254;
-constexpr uint32_t kLargestDescriptorWidth = 255;
 constexpr uint8_t kDateWidth = 8;
 constexpr uint8_t kLogicalWidth = 1;
 constexpr uint8_t kMemoWidth = dbf_layout::kMemoPointerWidth;
@@ -20,8 +19,8 @@ std::optional<DbfFieldShape> ShapeOfField(char givenType, uint32_t givenWidth) {
       if (givenWidth > kLargestCharacterWidth) return DbfFieldShape{'M', kMemoWidth};
       return DbfFieldShape{'C', static_cast<uint8_t>(givenWidth)};
     case 'N':
-      return DbfFieldShape{'N',
-                           static_cast<uint8_t>(std::min(givenWidth, kLargestDescriptorWidth))};
+      return DbfFieldShape{
+          'N', static_cast<uint8_t>(std::min(givenWidth, dbf_layout::kLargestFieldWidth))};
     case 'D':
       return DbfFieldShape{'D', kDateWidth};
     case 'L':
