@@ -138,7 +138,7 @@ int CDbfGen::WriteOneValue(const char* pValue, uint32_t dwColumnId, uint32_t dwL
         if (result == kResultOk) result = fieldResult;
         break;
       }
-      case 'G':
+      case 'G':  // embedded objects are not kept: the field stays blank
         result = WriteField("", column);
         break;
       default:
