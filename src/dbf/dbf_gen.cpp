@@ -1,0 +1,262 @@
+#include "dbf/dbf_gen.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "dbf/field_shape.h"
+#include "diag/log.h"
+#include "platform/clock.h"
+#include "platform/heap.h"
+#include "platform/path.h"
+#include "platform/short_name.h"
+#include "platform/text.h"
+
+namespace platform = qrx::platform;
+using namespace dbf_layout;
+
+namespace {
+
+constexpr int kResultOk = 0;
+constexpr int kResultNoMemory = -6;
+constexpr int kResultWriteFailed = -20;
+
+constexpr size_t kShortNameLength = 8;
+// What the system hands back for a file that could not be created; logged as the handle value.
+constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
+
+}  // namespace
+
+CDbfGen::CDbfGen(const char16_t* szResultPath) {
+  g_Log.LogLine("DbfGen: CDbfGen::CDbfGen\tSTART");
+  const std::u16string resultPath = szResultPath != nullptr ? szResultPath : u"";
+  if (resultPath.empty()) {
+    g_Log.LogFormat("DbfGen: Bad input path: %s", ToNarrow(resultPath).c_str());
+    return;
+  }
+
+  // The system gives short names to existing files only, so a placeholder stands at the result
+  // path while its short name is taken. It also keeps an existing result from being replaced.
+  platform::File placeholder =
+      platform::File::Create(resultPath, platform::Disposition::kCreateNew);
+  if (!placeholder.IsOpen()) {
+    g_Log.LogFormat("DbfGen: Can't create file: %s", ToNarrow(resultPath).c_str());
+    return;
+  }
+  placeholder.Close();
+  const std::u16string shortPath = platform::ShortPathName(resultPath);
+  if (!platform::DeleteFile(resultPath)) {
+    g_Log.LogFormat("DbfGen: Can't delete file: %s", ToNarrow(resultPath).c_str());
+    return;
+  }
+
+  const platform::PathParts parts = platform::SplitPath(shortPath);
+  m_szShortName = parts.name.substr(0, kShortNameLength);
+  m_szDirectory = parts.folder;
+
+  const std::u16string dbfPath = m_szDirectory + m_szShortName + u".dbf";
+  g_Log.LogFormat("DbfGen: DBFPath = %s", ToNarrow(dbfPath).c_str());
+  m_hDBFFile = platform::File::Create(dbfPath, platform::Disposition::kCreateNew);
+  if (!m_hDBFFile.IsOpen()) {
+    g_Log.LogFormat("DbfGen: Can't create DBFPath file. m_hDBFFile = 0x%X. GetLastError = 0x%X",
+                    kInvalidHandleValue, platform::LastError());
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::CDbfGen\tEND");
+}
+
+CDbfGen::~CDbfGen() {
+  g_Log.LogLine("DbfGen: CDbfGen::~CDbfGen\tSTART");
+  m_hDBFFile.Close();
+  m_hDBTFile.Close();
+  g_Log.LogLine("DbfGen: CDbfGen::~CDbfGen\tEND");
+}
+
+void CDbfGen::SetDate() {
+  g_Log.LogLine("DbfGen: CDbfGen::SetDate\tSTART");
+  const platform::LocalTime today = platform::Now();
+  m_DbfHeader[kDateOffset] = static_cast<uint8_t>(today.year - 1900);
+  m_DbfHeader[kDateOffset + 1] = static_cast<uint8_t>(today.month);
+  m_DbfHeader[kDateOffset + 2] = static_cast<uint8_t>(today.day);
+  g_Log.LogLine("DbfGen: CDbfGen::SetDate\tEND");
+}
+
+void CDbfGen::Prepare(uint32_t dwFieldCount, uint32_t dwRecordCount, uint32_t dwRecordSize) {
+  g_Log.LogLine("DbfGen: CDbfGen::Prepare\tSTART");
+  if (m_hDBFFile.IsOpen()) {
+    std::fill(std::begin(m_DbfHeader), std::end(m_DbfHeader), 0);
+    m_DbfHeader[kVersionOffset] = m_bHasMemo ? kVersionWithMemo : kVersionPlain;
+    SetDate();
+    Store32(m_DbfHeader + kRecordCountOffset, dwRecordCount);
+    Store16(m_DbfHeader + kHeaderLengthOffset,
+            static_cast<uint16_t>(kDescriptorSize * dwFieldCount + kHeaderSize + 1));
+    Store16(m_DbfHeader + kRecordLengthOffset, static_cast<uint16_t>(dwRecordSize + 1));
+    m_hDBFFile.Write(m_DbfHeader, sizeof m_DbfHeader);
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::Prepare\tEND");
+}
+
+int CDbfGen::AddOneColInfo(const char* szName, char chType, uint32_t dwWidth, uint32_t dwColumnId) {
+  g_Log.LogLine("DbfGen: CDbfGen::AddOneColInfo\t\tSTART");
+  const std::optional<DbfFieldShape> shape = ShapeOfField(chType, dwWidth);
+  if (m_hDBFFile.IsOpen() && szName != nullptr && szName[0] != '\0' && shape) {
+    uint8_t descriptor[kDescriptorSize] = {};
+    const size_t nameLength = std::find(szName, szName + kFieldNameLength, '\0') - szName;
+    std::memcpy(descriptor, szName, nameLength);
+    descriptor[kFieldTypeOffset] = static_cast<uint8_t>(shape->type);
+    descriptor[kFieldWidthOffset] = shape->width;
+    m_hDBFFile.Write(descriptor, sizeof descriptor);
+    // A repeated id still gets its field, so that the records match the descriptors; FindColumn
+    // sends its values to the first field, and this one stays blank.
+    m_Columns.push_back({dwColumnId, shape->type, shape->width});
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::AddOneColInfo\t\tEND");
+  return kResultOk;
+}
+
+size_t CDbfGen::FindColumn(uint32_t dwColumnId) const {
+  const auto found = std::find_if(m_Columns.begin(), m_Columns.end(),
+                                  [&](const ColumnEntry& c) { return c.dwColumnId == dwColumnId; });
+  return static_cast<size_t>(found - m_Columns.begin());
+}
+
+int CDbfGen::WriteOneValue(const char* pValue, uint32_t dwColumnId, uint32_t dwLength) {
+  g_Log.LogLine("DbfGen: CDbfGen::WriteOneValue\t\tSTART");
+  const size_t column = FindColumn(dwColumnId);
+  int result = kResultOk;
+  if (m_hDBFFile.IsOpen() && column < m_Columns.size()) {
+    const char* text = pValue != nullptr ? pValue : "";
+    const std::string_view value(text, dwLength != 0 ? dwLength : std::strlen(text));
+    MoveToColumn(column);
+    switch (m_Columns[column].chType) {
+      case 'M':
+      case 'B': {
+        char pointer[kMemoPointerWidth + 1];
+        std::snprintf(pointer, sizeof pointer, "%010u", m_dwNextMemoBlock);
+        result = WriteToDBTFile(value.data(), value.size());
+        // A value that could not be stored still takes its place in the record, as a blank.
+        const int fieldResult = WriteField(result == kResultOk ? pointer : "", column);
+        if (result == kResultOk) result = fieldResult;
+        break;
+      }
+      case 'G':  // embedded objects are not kept: the field stays blank
+        result = WriteField("", column);
+        break;
+      default:
+        result = WriteField(value, column);
+        break;
+    }
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::WriteOneValue\t\tEND");
+  return result;
+}
+
+void CDbfGen::MoveToColumn(size_t targetColumn) {
+  if (m_nCurrentColumn < targetColumn) {
+    WriteBlankFields(m_nCurrentColumn, targetColumn);
+  } else if (targetColumn < m_nCurrentColumn) {
+    // The value belongs to the next record: finish this one first.
+    WriteBlankFields(m_nCurrentColumn, m_Columns.size());
+    WriteBlankFields(0, targetColumn);
+  }
+  m_nCurrentColumn = targetColumn + 1 < m_Columns.size() ? targetColumn + 1 : 0;
+}
+
+void CDbfGen::WriteBlankFields(size_t firstColumn, size_t endColumn) {
+  for (size_t column = firstColumn; column < endColumn; ++column) WriteField("", column);
+}
+
+int CDbfGen::WriteField(std::string_view value, size_t columnIndex) {
+  // Room for the header terminator, the deletion flag and the widest field.
+  char buffer[2 + kLargestFieldWidth];
+  size_t prefix = 0;
+  if (m_bTerminatorPending) {
+    buffer[prefix++] = static_cast<char>(kHeaderTerminator);
+    m_bTerminatorPending = false;
+  }
+  if (columnIndex == 0) buffer[prefix++] = kBlank;
+  const size_t width = m_Columns[columnIndex].nWidth;
+  std::fill(buffer + prefix, buffer + prefix + width, kBlank);
+  std::copy_n(value.data(), std::min(value.size(), width), buffer + prefix);
+  return m_hDBFFile.Write(buffer, prefix + width) ? kResultOk : kResultWriteFailed;
+}
+
+void CDbfGen::WriteLastFields() {
+  g_Log.LogLine("DbfGen: CDbfGen::WriteLastFields\t\tSTART");
+  if (m_nCurrentColumn != 0) {
+    WriteBlankFields(m_nCurrentColumn, m_Columns.size());
+    m_nCurrentColumn = 0;
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::WriteLastFields\t\tEND");
+}
+
+void CDbfGen::PrepareDBTFile() {
+  g_Log.LogLine("DbfGen: CDbfGen::PrepareDBTFile\t\tSTART");
+  m_hDBTFile = platform::File::Create(m_szDirectory + m_szShortName + u".dbt",
+                                      platform::Disposition::kCreateNew);
+  if (m_hDBTFile.IsOpen()) {
+    const uint8_t headerBlock[kMemoBlockSize] = {};
+    m_hDBTFile.Write(headerBlock, sizeof headerBlock);
+    const std::string name = ToNarrow(m_szShortName);
+    std::copy_n(name.begin(), std::min(name.size(), kMemoNameLength),
+                m_DbtHeader + kMemoNameOffset);
+    Store32(m_DbtHeader + kMemoBlockSizeOffset, kMemoBlockSize);
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::PrepareDBTFile\t\tEND");
+}
+
+int CDbfGen::WriteToDBTFile(const char* pValue, size_t length) {
+  g_Log.LogLine("DbfGen: CDbfGen::WriteToDBTFile\t\tSTART");
+  if (!m_bHasMemo) {
+    m_bHasMemo = true;
+    PrepareDBTFile();
+  }
+  if (m_hDBTFile.IsOpen()) {
+    const uint64_t blockCount = MemoBlockCount(length);
+    const size_t size = static_cast<size_t>(blockCount * kMemoBlockSize);
+    auto* blocks = static_cast<uint8_t*>(qrx::heap::AllocateZeroed(size));
+    if (blocks == nullptr) {
+      g_Log.LogFormat("can not allocate %zX bytes", size);
+      return kResultNoMemory;
+    }
+    std::copy(std::begin(kMemoValueMark), std::end(kMemoValueMark), blocks);
+    Store32(blocks + sizeof kMemoValueMark, static_cast<uint32_t>(length + kMemoValuePrefixSize));
+    std::memcpy(blocks + kMemoValuePrefixSize, pValue, length);
+    const bool written = m_hDBTFile.Seek(uint64_t{m_dwNextMemoBlock} * kMemoBlockSize) &&
+                         m_hDBTFile.Write(blocks, size);
+    qrx::heap::Release(blocks);
+    if (!written) return kResultWriteFailed;
+    m_dwNextMemoBlock += static_cast<uint32_t>(blockCount);
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::WriteToDBTFile\t\tEND");
+  return kResultOk;
+}
+
+void CDbfGen::WriteHeaders() {
+  g_Log.LogLine("DbfGen: CDbfGen::WriteHeaders\t\tSTART");
+  if (m_hDBFFile.IsOpen()) {
+    m_DbfHeader[kVersionOffset] = m_bHasMemo ? kVersionWithMemo : kVersionPlain;
+    if (m_hDBFFile.Seek(0)) m_hDBFFile.Write(m_DbfHeader, sizeof m_DbfHeader);
+  }
+  if (m_hDBTFile.IsOpen()) {
+    Store32(m_DbtHeader + kMemoNextFreeBlockOffset, m_dwNextMemoBlock);
+    if (m_hDBTFile.Seek(0)) m_hDBTFile.Write(m_DbtHeader, sizeof m_DbtHeader);
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::WriteHeaders\t\tEND");
+}
+
+int CDbfGen::Close() {
+  g_Log.LogLine("DbfGen: CDbfGen::Close\t\tSTART");
+  if (m_hDBFFile.IsOpen()) {
+    WriteLastFields();
+    // With no record written the header terminator is still due.
+    const char tail[] = {static_cast<char>(kHeaderTerminator), static_cast<char>(kEndOfFile)};
+    const size_t skip = m_bTerminatorPending ? 0 : 1;
+    m_bTerminatorPending = false;
+    if (!m_hDBFFile.Write(tail + skip, sizeof tail - skip)) return kResultWriteFailed;
+    WriteHeaders();
+    m_hDBFFile.Close();
+    m_hDBTFile.Close();
+  }
+  g_Log.LogLine("DbfGen: CDbfGen::Close\t\tEND");
+  return kResultOk;
+}

@@ -1,0 +1,21 @@
+// The short (8.3) name of a file, under which the table writer names its .dbf and .dbt files.
+#pragma once
+
+#include <string>
+
+namespace qrx::platform {
+
+// The short form of the path of an existing file: its folder, a base name of at most 8 characters
+// and its extension. Windows asks the file system (GetShortPathNameW). POSIX has no short names, so
+// the base name is made up here:
+//  - a base name that fits (at most 8 characters, each an ASCII letter, a digit or one of
+//    ! # $ % & ' ( ) - @ ^ _ ` { } ~) is kept as it is;
+//  - any other becomes its first allowed characters in upper case, "~" and the smallest N >= 1
+//    that leaves the name free, cut so that the whole stays within 8 characters (CUSTOM~1,
+//    CUSTO~10). Free means that no entry of the folder is named <name>.dbf, in any case, since
+//    the table file is what the name is for;
+//  - a base name without any allowed character takes "TABLE" in their place (TABLE~1).
+// The folder and the extension come back unchanged.
+std::u16string ShortPathName(const std::u16string& existingPath);
+
+}  // namespace qrx::platform
