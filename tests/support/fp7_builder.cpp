@@ -190,8 +190,9 @@ ChunkWriter& ChunkWriter::Value(uint32_t key, ByteView value) {
   const size_t n = value.size();
   if (n > kPieceSize) Refuse("a value of more than 1000 bytes needs LongValue");
   if (key <= 0xFF) return ValueAs(n == 0 ? 0x00 : n <= 0xFF ? 0x06 : 0x07, key, value);
-  if (IsId2(key)) return ValueAs(n == 0 ? 0x16 : 0x0F, key, value);
-  return ValueAs(0x17, key, value);
+  // Only 0x16 (ID2 plus one byte) stores an empty value under a larger key.
+  if (n == 0) return ValueAs(0x16, key, value);
+  return ValueAs(IsId2(key) ? 0x0F : 0x17, key, value);
 }
 
 ChunkWriter& ChunkWriter::ValueAs(uint8_t opcode, uint32_t key, ByteView value) {

@@ -53,8 +53,9 @@ class ChunkWriter {
   ChunkWriter& PushName(std::string_view name);  // 0x38 with key bytes
   ChunkWriter& Pop(size_t count = 1);
 
-  // Key/values. Value picks a form for the key and length (up to kPieceSize bytes); ValueAs
-  // writes the given opcode (0x00 to 0x17), also with lengths the engine refuses.
+  // Key/values. Value picks a form for the key and length (up to kPieceSize bytes; an empty
+  // value only for keys up to 16766); ValueAs writes the given opcode (0x00 to 0x17), also with
+  // lengths the engine refuses.
   ChunkWriter& Value(uint32_t key, ByteView value);
   ChunkWriter& ValueAs(uint8_t opcode, uint32_t key, ByteView value);
   ChunkWriter& Text(uint32_t key, std::string_view text) { return Value(key, EncodeText(text)); }

@@ -13,11 +13,15 @@
 #include "support/fp7_builder.h"
 #include "support/temp_dir.h"
 
-// The page buffer as ReadPage leaves it for a page holding `data`, then ParsePage.
-inline void ParseData(CFMEngine& engine, const fp7::Bytes& data) {
+// The page buffer as ReadPage leaves it for a page holding `data`.
+inline void LoadData(CFMEngine& engine, const fp7::Bytes& data) {
   const fp7::Bytes page = fp7::MakePageWithCount(data, static_cast<uint16_t>(4076 - data.size()));
   std::memcpy(engine.m_pPage, page.data(), page.size());
   engine.m_nDataLength = static_cast<uint16_t>(data.size());
+}
+
+inline void ParseData(CFMEngine& engine, const fp7::Bytes& data) {
+  LoadData(engine, data);
   engine.ParsePage();
 }
 
