@@ -391,9 +391,9 @@ constexpr uint32_t kNameKey = 16, kTypeKey = 2, kSingleTableKey = 252;
 constexpr uint32_t kListId = 5, kColumnsId = 3, kTablesId = 16, kContainersId = 31;
 }  // namespace
 
-void WriteTableCatalogue(ChunkWriter& out, const std::vector<TableSpec>& tables) {
+void WriteTableCatalogue(ChunkWriter& out, const std::vector<Table>& tables) {
   out.Push(3).Push(kTablesId).Push(kListId);
-  for (const TableSpec& table : tables) {
+  for (const Table& table : tables) {
     out.Push(table.id).Text(kNameKey, table.name);
     if (table.singleTableMarker) out.Value(kSingleTableKey, Bytes{1});
     out.Pop();
@@ -401,17 +401,17 @@ void WriteTableCatalogue(ChunkWriter& out, const std::vector<TableSpec>& tables)
   out.Pop(3);
 }
 
-void WriteColumns(ChunkWriter& out, const TableSpec& table) {
+void WriteColumns(ChunkWriter& out, const Table& table) {
   out.Push(table.id).Push(kColumnsId).Push(kListId);
-  for (const ColumnSpec& column : table.columns) {
+  for (const Column& column : table.columns) {
     out.Push(column.id).Value(kTypeKey, column.typeCode).Text(kNameKey, column.name).Pop();
   }
   out.Pop(3);
 }
 
-void WriteRecords(ChunkWriter& out, const TableSpec& table) {
+void WriteRecords(ChunkWriter& out, const Table& table) {
   out.Push(table.id % 256).Push(kListId);
-  for (const RecordSpec& record : table.records) {
+  for (const Record& record : table.records) {
     out.Push(record.id);
     for (const auto& [column, text] : record.fields) {
       const Bytes stored = EncodeText(text);
@@ -434,9 +434,9 @@ Bytes FileReference(std::string_view fileName, std::string_view platform) {
   return ref;
 }
 
-void WriteContainers(ChunkWriter& out, const TableSpec& table) {
+void WriteContainers(ChunkWriter& out, const Table& table) {
   out.Push(table.id).Push(kContainersId).Push(kListId);
-  for (const ContainerSpec& object : table.containers) {
+  for (const Container& object : table.containers) {
     out.Push(object.id).NamedValue("FNAM", FileReference(object.fileName));
     if (object.data.size() <= kPieceSize) {
       out.NamedValueAs(0x1F, "FILE", object.data);
@@ -448,10 +448,10 @@ void WriteContainers(ChunkWriter& out, const TableSpec& table) {
   out.Pop(3);
 }
 
-std::vector<Bytes> LayOutDatabase(const std::vector<TableSpec>& tables, size_t pageCapacity) {
+std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables, size_t pageCapacity) {
   PageWriter out(pageCapacity);
   WriteTableCatalogue(out, tables);
-  for (const TableSpec& table : tables) {
+  for (const Table& table : tables) {
     WriteColumns(out, table);
     WriteRecords(out, table);
     if (!table.containers.empty()) WriteContainers(out, table);
@@ -459,19 +459,19 @@ std::vector<Bytes> LayOutDatabase(const std::vector<TableSpec>& tables, size_t p
   return out.Pages();
 }
 
-std::vector<TableSpec> SampleTables(size_t tableCount, size_t recordsPerTable) {
-  std::vector<TableSpec> tables;
+std::vector<Table> SampleTables(size_t tableCount, size_t recordsPerTable) {
+  std::vector<Table> tables;
   for (size_t t = 0; t < tableCount; ++t) {
-    TableSpec table;
+    Table table;
     table.id = static_cast<uint32_t>(129 + t);
     table.name = "Table" + std::to_string(t + 1);
     table.columns = {
         {1, "Name", {1, 1}}, {2, "Amount", {1, 2}}, {3, "Note", {1, 1}}, {4, "Count", {3, 2}}};
     for (size_t r = 0; r < recordsPerTable; ++r) {
-      RecordSpec record{static_cast<uint32_t>(r + 1),
-                        {{1, "Name " + std::to_string(r)},
-                         {2, std::to_string(r * 7 % 1000)},
-                         {3, "Note for record " + std::to_string(r) + " of " + table.name}}};
+      Record record{static_cast<uint32_t>(r + 1),
+                    {{1, "Name " + std::to_string(r)},
+                     {2, std::to_string(r * 7 % 1000)},
+                     {3, "Note for record " + std::to_string(r) + " of " + table.name}}};
       table.records.push_back(record);
       if (r % 10 == 9) table.records.push_back({record.id, {{4, std::to_string(r)}}});
     }

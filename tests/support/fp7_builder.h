@@ -119,56 +119,55 @@ Bytes MakeFile(const std::vector<Bytes>& dataAreas);
 
 // --- Where a table's facts live ---
 
-struct ColumnSpec {
+struct Column {
   uint32_t id = 0;
   std::string name;
   uint8_t typeCode[2] = {1, 1};  // key 2: the stored type bytes, low byte first
 };
 
 // One occurrence of a record; the same id may occur several times in a table.
-struct RecordSpec {
+struct Record {
   uint32_t id = 0;
   std::vector<std::pair<uint32_t, std::string>> fields;  // column id, text
 };
 
-struct ContainerSpec {
+struct Container {
   uint32_t id = 0;
   std::string fileName;
   Bytes data;
 };
 
-struct TableSpec {
+struct Table {
   uint32_t id = 0;
   std::string name;
   bool singleTableMarker = false;  // key 252 in the table's catalogue entry
-  std::vector<ColumnSpec> columns;
-  std::vector<RecordSpec> records;
-  std::vector<ContainerSpec> containers;
+  std::vector<Column> columns;
+  std::vector<Record> records;
+  std::vector<Container> containers;
 };
 
 // The table list under 3/16/5: one sub-path per table with its name under key 16.
-void WriteTableCatalogue(ChunkWriter& out, const std::vector<TableSpec>& tables);
+void WriteTableCatalogue(ChunkWriter& out, const std::vector<Table>& tables);
 // Columns under T/3/5: one sub-path per column with its type under key 2, its name under key 16.
-void WriteColumns(ChunkWriter& out, const TableSpec& table);
+void WriteColumns(ChunkWriter& out, const Table& table);
 // Records under (T mod 256)/5: one sub-path per occurrence, its fields keyed by column id; a text
 // longer than one piece is a long value in the declared-length form.
-void WriteRecords(ChunkWriter& out, const TableSpec& table);
+void WriteRecords(ChunkWriter& out, const Table& table);
 // Container objects under T/31/5: per object a file reference under "FNAM" and its data under
 // "FILE" (one value, or a sub-path of pieces keyed 1, 2 ... when longer than one piece).
-void WriteContainers(ChunkWriter& out, const TableSpec& table);
+void WriteContainers(ChunkWriter& out, const Table& table);
 // The stored file reference naming a container object.
 Bytes FileReference(std::string_view fileName, std::string_view platform = "win");
 
 // All of the above for every table, spread over pages of `pageCapacity` data bytes.
-std::vector<Bytes> LayOutDatabase(const std::vector<TableSpec>& tables,
+std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables,
                                   size_t pageCapacity = kMaxPageData);
-inline Bytes BuildDatabase(const std::vector<TableSpec>& tables,
-                           size_t pageCapacity = kMaxPageData) {
+inline Bytes BuildDatabase(const std::vector<Table>& tables, size_t pageCapacity = kMaxPageData) {
   return MakeFile(LayOutDatabase(tables, pageCapacity));
 }
 
 // `tableCount` tables of four columns (text, number, text, number) with `recordsPerTable` records
 // of short texts, every tenth record occurring a second time with one more field.
-std::vector<TableSpec> SampleTables(size_t tableCount, size_t recordsPerTable);
+std::vector<Table> SampleTables(size_t tableCount, size_t recordsPerTable);
 
 }  // namespace fp7

@@ -118,8 +118,8 @@ ReadBack Read(CFMEngine& engine, uint32_t tableId) {
 class Fp7BuilderDatabase : public Fp7FileFixture {};
 
 TEST_F(Fp7BuilderDatabase, TablesSpreadOverSmallPagesReadBackWhole) {
-  std::vector<fp7::TableSpec> tables = fp7::SampleTables(2, 40);
-  fp7::TableSpec& table = tables[1];
+  std::vector<fp7::Table> tables = fp7::SampleTables(2, 40);
+  fp7::Table& table = tables[1];
   table.id = 300;  // records under 44/5, columns under 300/3/5
   table.records.push_back({5, {{3, std::string(2500, 'L')}}});  // a long text joins record 5
   Bytes picture(2300);
@@ -135,7 +135,7 @@ TEST_F(Fp7BuilderDatabase, TablesSpreadOverSmallPagesReadBackWhole) {
   EXPECT_EQ(back.columns, (std::map<uint32_t, std::string>{
                               {1, "Name"}, {2, "Amount"}, {3, "Note"}, {4, "Count"}}));
   std::map<uint32_t, Fields> expected;
-  for (const fp7::RecordSpec& record : table.records) {
+  for (const fp7::Record& record : table.records) {
     for (const auto& [column, text] : record.fields) expected[record.id][column] += text;
   }
   EXPECT_EQ(back.records, expected);
