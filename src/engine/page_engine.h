@@ -27,8 +27,9 @@ class CFMCEngine {
   // the page lies past the last whole page (the buffer is then untouched) or, for fp7 pages, when
   // the count of unused bytes is 0 or not below the data area's size.
   bool ReadPage();
-  // Zeroes the page, steps to the next page number, clears the data length.
-  void NextPage();
+  // Zeroes the page, steps to the next page number, clears the data length. Virtual so that an
+  // engine which keeps per-page state (the fp7 chunk list) always releases it.
+  virtual void NextPage();
   // True once the current page number has passed the page count (so a loop until this holds also
   // visits page number m_nPageCount, which ReadPage refuses).
   bool IsEndOfFile() const { return m_nPageCount < m_nCurrentPage; }

@@ -1,0 +1,173 @@
+// Builders for fp7 files as the database program lays them out: encoded texts, chunk streams
+// (path pushes and pops, key/values in every stored form, long values split into pieces), pages
+// with their header, whole files, and the places where tables, columns, records and container
+// objects live. Used by the tests, the fuzz seeds, the benchmarks and the bundled sample.
+//
+// Writers throw std::invalid_argument for what cannot be stored in the form asked for.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fp7 {
+
+using Bytes = std::vector<uint8_t>;
+using ByteView = std::span<const uint8_t>;
+
+inline constexpr size_t kPageSize = 4096;
+inline constexpr size_t kHeaderSize = 20;
+inline constexpr size_t kFileStart = 8192;  // pages 0 and 1 hold no chunks
+// The count of unused bytes must stay at least 1, so a data area holds at most this much.
+inline constexpr size_t kMaxPageData = kPageSize - kHeaderSize - 1;
+inline constexpr size_t kPieceSize = 1000;  // the largest value one chunk holds
+
+// The decoded byte of every stored text byte, written down here independently of the engine so
+// that tests can hold the engine's text map against it.
+const std::array<uint8_t, 256>& TextGrid();
+// `text` stored so that the text map gives it back (for each character the lowest stored byte
+// that decodes to it).
+Bytes EncodeText(std::string_view text);
+inline ByteView View(const std::string& s) {
+  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+enum class LongForm {
+  kPlain,           // pieces keyed 1, 2, 3 ...
+  kDeclaredLength,  // a first piece with key 0 holding the total length, then pieces 1, 2 ...
+};
+
+// Appends chunks to a data area.
+class ChunkWriter {
+ public:
+  virtual ~ChunkWriter() = default;
+
+  // Path pushes. Push picks the shortest form for the id; PushAs writes opcode 0x20 (ID1), 0x28
+  // (ID2, or b2 for ids up to 255), 0x30 (ID3), 0x38 (ID4, or the id 0xFFFFFFFF) or 0xE8.
+  ChunkWriter& Push(uint32_t id);
+  ChunkWriter& PushAs(uint8_t opcode, uint32_t id);
+  ChunkWriter& PushName(std::string_view name);  // 0x38 with key bytes
+  ChunkWriter& Pop(size_t count = 1);
+
+  // Key/values. Value picks a form for the key and length (up to kPieceSize bytes; an empty
+  // value only for keys up to 16766); ValueAs writes the given opcode (0x00 to 0x17), also with
+  // lengths the engine refuses.
+  ChunkWriter& Value(uint32_t key, ByteView value);
+  ChunkWriter& ValueAs(uint8_t opcode, uint32_t key, ByteView value);
+  ChunkWriter& Text(uint32_t key, std::string_view text) { return Value(key, EncodeText(text)); }
+  // Values keyed by bytes: opcode 0x1B (4 bytes), 0x1D (8 bytes), 0x1E (length byte), 0x1F
+  // (16-bit length); NamedValue picks one.
+  ChunkWriter& NamedValue(std::string_view key, ByteView value);
+  ChunkWriter& NamedValueAs(uint8_t opcode, std::string_view key, ByteView value);
+
+  // A sub-path of pieces of at most `pieceSize` bytes, under a pushed id or name.
+  ChunkWriter& LongValue(uint32_t id, ByteView value, LongForm form, size_t pieceSize = kPieceSize);
+  ChunkWriter& NamedLongValue(std::string_view name, ByteView value, LongForm form,
+                              size_t pieceSize = kPieceSize);
+  ChunkWriter& LongText(uint32_t id, std::string_view text, LongForm form) {
+    return LongValue(id, EncodeText(text), form);
+  }
+
+  // Bytes without a chunk: opcode 0x80 (1 byte), 0x12 (47 bytes) or 0x1A (`count` + 4 bytes).
+  ChunkWriter& Skip(uint8_t opcode, uint8_t count = 0);
+  // Bytes as they are (damage, unknown opcodes).
+  ChunkWriter& Raw(ByteView bytes);
+
+  const Bytes& bytes() const { return bytes_; }
+
+ protected:
+  enum class Effect { kValue, kPush, kPop };
+  // Places one whole chunk.
+  virtual void Emit(Bytes chunk, Effect effect);
+
+ private:
+  void Pieces(ByteView value, LongForm form, size_t pieceSize);
+
+  Bytes bytes_;
+};
+
+// A chunk writer that fills pages of `pageCapacity` data bytes. A chunk that does not fit goes
+// to the next page, which first re-opens the path open at the break; every page is closed with
+// pops for the levels still open at its end. A record or long value broken there thus occurs on
+// both pages, as in files the database program has written.
+class PageWriter : public ChunkWriter {
+ public:
+  explicit PageWriter(size_t pageCapacity = kMaxPageData);
+  // The data areas written so far, the current one closed.
+  std::vector<Bytes> Pages() const;
+
+ protected:
+  void Emit(Bytes chunk, Effect effect) override;
+
+ private:
+  size_t capacity_;
+  std::vector<Bytes> pages_;
+  Bytes current_;
+  std::vector<Bytes> openPushes_;
+};
+
+// One page of kPageSize bytes: the header with the count of unused bytes at offset 14 (high byte
+// first), the data area, zeros. MakePageWithCount stores any count (0 makes the page unreadable).
+Bytes MakePage(ByteView data);
+Bytes MakePageWithCount(ByteView data, uint16_t unusedCount);
+// kFileStart zero bytes, then one page per data area.
+Bytes MakeFile(const std::vector<Bytes>& dataAreas);
+
+// --- Where a table's facts live ---
+
+struct Column {
+  uint32_t id = 0;
+  std::string name;
+  uint8_t typeCode[2] = {1, 1};  // key 2: the stored type bytes, low byte first
+};
+
+// One occurrence of a record; the same id may occur several times in a table.
+struct Record {
+  uint32_t id = 0;
+  std::vector<std::pair<uint32_t, std::string>> fields;  // column id, text
+};
+
+struct Container {
+  uint32_t id = 0;
+  std::string fileName;
+  Bytes data;
+};
+
+struct Table {
+  uint32_t id = 0;
+  std::string name;
+  bool singleTableMarker = false;  // key 252 in the table's catalogue entry
+  std::vector<Column> columns;
+  std::vector<Record> records;
+  std::vector<Container> containers;
+};
+
+// The table list under 3/16/5: one sub-path per table with its name under key 16.
+void WriteTableCatalogue(ChunkWriter& out, const std::vector<Table>& tables);
+// Columns under T/3/5: one sub-path per column with its type under key 2, its name under key 16.
+void WriteColumns(ChunkWriter& out, const Table& table);
+// Records under (T mod 256)/5: one sub-path per occurrence, its fields keyed by column id; a text
+// longer than one piece is a long value in the declared-length form.
+void WriteRecords(ChunkWriter& out, const Table& table);
+// Container objects under T/31/5: per object a file reference under "FNAM" and its data under
+// "FILE" (one value, or a sub-path of pieces keyed 1, 2 ... when longer than one piece).
+void WriteContainers(ChunkWriter& out, const Table& table);
+// The stored file reference naming a container object.
+Bytes FileReference(std::string_view fileName, std::string_view platform = "win");
+
+// All of the above for every table, spread over pages of `pageCapacity` data bytes.
+std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables,
+                                  size_t pageCapacity = kMaxPageData);
+inline Bytes BuildDatabase(const std::vector<Table>& tables, size_t pageCapacity = kMaxPageData) {
+  return MakeFile(LayOutDatabase(tables, pageCapacity));
+}
+
+// `tableCount` tables of four columns (text, number, text, number) with `recordsPerTable` records
+// of short texts, every tenth record occurring a second time with one more field.
+std::vector<Table> SampleTables(size_t tableCount, size_t recordsPerTable);
+
+}  // namespace fp7
