@@ -24,7 +24,8 @@ class Fp5BlockCursor {
 
   void MoveTo(uint16_t position) { position_ = std::min(position, end_); }
   void Advance(uint32_t count) {
-    position_ = static_cast<uint16_t>(std::min<uint32_t>(uint32_t{position_} + count, end_));
+    position_ =
+        count < uint32_t{end_} - position_ ? static_cast<uint16_t>(position_ + count) : end_;
   }
   void StepBack() {
     if (position_ > 0) --position_;
@@ -38,9 +39,9 @@ class Fp5BlockCursor {
 
   // How many of `count` bytes, starting `offset` places ahead, lie before the position `limit`.
   uint16_t CutBefore(uint32_t offset, uint32_t count, uint16_t limit) const {
-    const uint32_t from = uint32_t{position_} + offset;
-    const uint32_t stop = std::min(limit, end_);
-    return static_cast<uint16_t>(from < stop ? std::min(count, stop - from) : 0);
+    const uint64_t from = uint64_t{position_} + offset;
+    const uint64_t stop = std::min(limit, end_);
+    return static_cast<uint16_t>(from < stop ? std::min<uint64_t>(count, stop - from) : 0);
   }
 
   // Copies `count` bytes starting `offset` places ahead; bytes outside the buffer come out as 0.
