@@ -1,5 +1,6 @@
 #include "engine/fp5_item.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -7,19 +8,16 @@
 
 namespace {
 
-// A record of type T with a text of `length` bytes plus terminator; both or neither are made.
+// A record of type T and its text of `length` bytes plus terminator, in one heap block: one
+// allocation per record keeps the page scan fast, and a failure leaves nothing half made.
 template <typename T>
 T* AllocateWithText(size_t length) {
-  auto* text = static_cast<char*>(qrx::heap::Allocate(length + 1));
-  if (text == nullptr) return nullptr;
-  void* storage = qrx::heap::Allocate(sizeof(T));
-  if (storage == nullptr) {
-    qrx::heap::Release(text);
-    return nullptr;
-  }
-  text[length] = '\0';
+  if (length > SIZE_MAX - sizeof(T) - 1) return nullptr;
+  void* storage = qrx::heap::Allocate(sizeof(T) + length + 1);
+  if (storage == nullptr) return nullptr;
   T* record = new (storage) T{};
-  record->m_szText = text;
+  record->m_szText = static_cast<char*>(storage) + sizeof(T);
+  record->m_szText[length] = '\0';
   return record;
 }
 
@@ -43,8 +41,6 @@ CFM5Item* CFM5Item::Create(uint16_t record, uint16_t column, uint8_t type, const
 }
 
 void CFM5Item::Release(CFM5Item* item) {
-  if (item == nullptr) return;
-  qrx::heap::Release(item->m_szText);
   qrx::heap::Release(item);
 }
 
@@ -61,7 +57,5 @@ CFM5LongPiece* CFM5LongPiece::CreateBlank(uint16_t piece, uint16_t record, uint1
 }
 
 void CFM5LongPiece::Release(CFM5LongPiece* piece) {
-  if (piece == nullptr) return;
-  qrx::heap::Release(piece->m_szText);
   qrx::heap::Release(piece);
 }

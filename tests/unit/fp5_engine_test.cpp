@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -339,10 +338,11 @@ TEST_F(Fp5File, WritesItsLogLines) {
   Walk(file);
   g_Log.Close();
 
+  // The log's lines without its "[hh:mm:ss]" stamp lines.
   std::vector<std::string> lines;
   std::istringstream log(ReadFileText(logPath));
   for (std::string line; std::getline(log, line);) {
-    if (!std::regex_match(line, std::regex(R"(\[\d\d:\d\d:\d\d\])"))) lines.push_back(line);
+    if (line.size() != 10 || line.front() != '[' || line[3] != ':') lines.push_back(line);
   }
   const std::vector<std::string> expected = {
       "Columns types found on Page 4",
@@ -367,7 +367,7 @@ TEST(Fp5Allocation, AFailedRecordIsSkippedAndTheScanGoesOn) {
                    'c', 0xC0, 0xC0});
   page.engine.m_nLevel = 1;
   Fp5BlockCursor at = page.engine.CursorAt(1);
-  qrx::heap::ResetCounting(3);  // the first value's text and record succeed, all later ones fail
+  qrx::heap::ResetCounting(2);  // the first value's record succeeds, all later ones fail
   page.engine.ReadDataOfPage(at);
   qrx::heap::ResetCounting();
   ASSERT_EQ(page.engine.GetFieldItems().size(), 1u);
