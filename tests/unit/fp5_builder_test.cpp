@@ -77,7 +77,9 @@ TEST(Fp5Builder, WhatItWritesTheEngineReadsBack) {
     values.emplace_back(id, 1, 0, name);
     values.emplace_back(id, 2, 0, born);
   }
+  // Long texts whose wide (0xFF) piece comes first, and comes later.
   records[1].fields.push_back(Fp5Field::LongText(3, {std::string(400, 'x'), "end of part"}));
+  records[3].fields.push_back(Fp5Field::LongText(3, {"start", std::string(300, 'y')}));
   file.AddRecords(records);
   const size_t recordPages = file.PageCount() - 1;
   file.AddRecords({{Fp5Id::Auto(2), {Fp5Field::LongText(3, {"more"}, 3)}}});
@@ -87,9 +89,11 @@ TEST(Fp5Builder, WhatItWritesTheEngineReadsBack) {
       {0, 1, 2, "Name"}, {0, 2, 3, "Born"}, {0, 3, 1, "Memo"}, {0, 200, 1, "Far column"}};
   expected.insert(expected.end(), values.begin(), values.end());
   EXPECT_EQ(scan.items, expected);
-  EXPECT_EQ(scan.pieces,
-            (std::vector<PieceView>{
-                {1, 2, 3, std::string(400, 'x')}, {2, 2, 3, "end of part"}, {3, 2, 3, "more"}}));
+  EXPECT_EQ(scan.pieces, (std::vector<PieceView>{{1, 2, 3, std::string(400, 'x')},
+                                                 {2, 2, 3, "end of part"},
+                                                 {1, 4, 3, "start"},
+                                                 {2, 4, 3, std::string(300, 'y')},
+                                                 {3, 2, 3, "more"}}));
   EXPECT_GT(recordPages, 3u);
   EXPECT_EQ(scan.dataBlocks, recordPages + 1);
   // The walk ends on the refused page past the last, but the definitions moved it over one page.

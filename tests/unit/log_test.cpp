@@ -46,9 +46,9 @@ TEST_F(LogTest, WritesHelperFormsOneLineEachWithLineFeedsOnly) {
   log.LogFormat("%s %d", "x", 7);
   const std::string text = ReadFileText(dir / "qrx.log");
   EXPECT_EQ(text.find('\r'), std::string::npos);
-  EXPECT_EQ(Body(text), (std::vector<std::string>{
-                            "Recovering file: [C:\\a.fp7]", "Nothing: [null]",
-                            "Source file size (low DWORD): [-5]", "[ERROR]: boom", "boom", "x 7"}));
+  EXPECT_EQ(Body(text), (std::vector<std::string>{"Recovering file: [C:\\a.fp7]", "Nothing: [null]",
+                                                  "Source file size (low DWORD): [-5]",
+                                                  "[ERROR]: boom", "boom", "x 7"}));
 }
 
 TEST_F(LogTest, StampsTheFirstLineAndEachNewSecondOnly) {

@@ -28,14 +28,6 @@ class PageEngineTest : public ::testing::Test {
     ASSERT_EQ(source.OpenSource(Utf16(path).c_str()), 0);
     ASSERT_TRUE(engine.Connect(&source));
   }
-  // A file of `pages` pages whose page `page` carries `high` `low` at offsets 14 and 15.
-  Bytes WithCount(size_t pageSize, size_t pages, size_t page, unsigned char high,
-                  unsigned char low) {
-    Bytes bytes(pageSize * pages, 0);
-    bytes[page * pageSize + 14] = high;
-    bytes[page * pageSize + 15] = low;
-    return bytes;
-  }
 
   TempDir dir;
   std::filesystem::path path = dir / "source.db";
@@ -83,38 +75,35 @@ TEST_F(PageEngineTest, RefusesAbsentOrUnopenedSources) {
   EXPECT_FALSE(engine.Connect(&source));
 }
 
-TEST_F(PageEngineTest, Fp5DataLengthFollowsTheBigEndianCountOrIsTheWholeArea) {
+// The count at offset 14, high byte first: fp5 takes 0 or a count not below the area (1010) as the
+// whole area, fp7 refuses such a page.
+TEST_F(PageEngineTest, DerivesTheDataLengthFromTheCountAtOffset14) {
   struct Case {
-    unsigned char high, low;
-    uint16_t length;
-  };
-  for (const Case& c : {Case{0x00, 0x00, 1010}, Case{0x00, 0x01, 1009}, Case{0x01, 0x00, 754},
-                        Case{0x03, 0xF1, 1}, Case{0x03, 0xF2, 1010}, Case{0xFF, 0xFF, 1010}}) {
-    CFileConnector fresh;
-    CFMCEngine engine = Fp5Engine();
-    WriteFileBytes(path, WithCount(1024, 5, 4, c.high, c.low));
-    ASSERT_EQ(fresh.OpenSource(Utf16(path).c_str()), 0);
-    ASSERT_TRUE(engine.Connect(&fresh));
-    EXPECT_TRUE(engine.ReadPage());
-    EXPECT_EQ(engine.m_nFreeBytes, (c.high << 8) | c.low);
-    EXPECT_EQ(engine.m_nDataLength, c.length) << int{c.high} << " " << int{c.low};
-  }
-}
-
-TEST_F(PageEngineTest, Fp7RefusesAPageWithoutAUsableCount) {
-  struct Case {
+    bool fp7;
     unsigned char high, low;
     bool read;
     uint16_t length;
   };
-  for (const Case& c : {Case{0x00, 0x00, false, 0}, Case{0x0F, 0xEC, false, 0},
-                        Case{0x0F, 0xEB, true, 1}, Case{0x01, 0x00, true, 3820}}) {
+  const Case cases[] = {
+      {false, 0x00, 0x00, true, 1010}, {false, 0x00, 0x01, true, 1009},
+      {false, 0x01, 0x00, true, 754},  {false, 0x03, 0xF1, true, 1},
+      {false, 0x03, 0xF2, true, 1010}, {false, 0xFF, 0xFF, true, 1010},
+      {true, 0x00, 0x00, false, 0},    {true, 0x0F, 0xEC, false, 0},
+      {true, 0x0F, 0xEB, true, 1},     {true, 0x01, 0x00, true, 3820},
+  };
+  for (const Case& c : cases) {
     CFileConnector fresh;
-    CFMCEngine engine = Fp7Engine();
-    WriteFileBytes(path, WithCount(4096, 3, 2, c.high, c.low));
+    CFMCEngine engine = c.fp7 ? Fp7Engine() : Fp5Engine();
+    const size_t pageSize = c.fp7 ? 4096 : 1024;
+    const size_t first = c.fp7 ? 2 : 4;
+    Bytes bytes(pageSize * (first + 1), 0);
+    bytes[first * pageSize + 14] = c.high;
+    bytes[first * pageSize + 15] = c.low;
+    WriteFileBytes(path, bytes);
     ASSERT_EQ(fresh.OpenSource(Utf16(path).c_str()), 0);
     ASSERT_TRUE(engine.Connect(&fresh));
-    EXPECT_EQ(engine.ReadPage(), c.read) << int{c.high} << " " << int{c.low};
+    EXPECT_EQ(engine.ReadPage(), c.read) << c.fp7 << " " << int{c.high} << " " << int{c.low};
+    EXPECT_EQ(engine.m_nFreeBytes, (c.high << 8) | c.low);
     EXPECT_EQ(engine.m_nDataLength, c.length);
   }
 }
