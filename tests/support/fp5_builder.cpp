@@ -164,8 +164,8 @@ Fp5FileBuilder& Fp5FileBuilder::AddRecords(const std::vector<Fp5Record>& records
 }
 
 Bytes Fp5FileBuilder::Build() const {
-  Bytes file(kStartSize, 0);
-  Append(file, pages_);
+  Bytes file(kStartSize + pages_.size(), 0);
+  std::copy(pages_.begin(), pages_.end(), file.begin() + kStartSize);
   return file;
 }
 
