@@ -1,5 +1,6 @@
 #include "api/recovery_driver.h"
 
+#include <memory>
 #include <string>
 
 #include "api/crash_filter.h"
@@ -9,6 +10,7 @@
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
 #include "engine/file_connector.h"
+#include "engine/version.h"
 #include "platform/text.h"
 
 namespace {
@@ -74,8 +76,10 @@ int32_t RunRecovery(const char16_t* sourcePath, [[maybe_unused]] const char16_t*
   CFileConnector connector;
   const int32_t opened = connector.OpenSource(sourcePath);
   if (opened != 0) return opened;
-  // The format is determined from the pages themselves; until a parser for the format it finds
-  // exists, the source counts as of unknown format.
+  // Each tester engine holds a read-ahead run of its own; both go before a parser reads.
+  [[maybe_unused]] const int32_t version =
+      std::make_unique<CVersion>()->DetermineVersion(&connector);
+  // Until a parser for the format found exists, the source counts as of unknown format.
   const int32_t result = -3;
   connector.m_hFile.Close();
   return result;

@@ -41,7 +41,8 @@ File File::OpenForRead(const std::u16string& path) {
 }
 
 File File::Create(const std::u16string& path, Disposition disposition) {
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+  // A symbolic link planted at the path is never followed out of the folder.
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
   if (disposition == Disposition::kCreateNew) flags |= O_EXCL;
   if (disposition == Disposition::kCreateAlways) flags |= O_TRUNC;
   const int fd = ::open(ToUtf8(path).c_str(), flags, 0644);
