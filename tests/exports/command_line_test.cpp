@@ -78,6 +78,18 @@ TEST(CommandLine, EachFailureHasItsStatusAndOneLineMessage) {
   EXPECT_TRUE(Contains(unknown.output, "qrx-recover: nothing to recover"));
 }
 
+TEST(CommandLine, TargetThatCannotBeAFolderIsRefusedBeforeTheRecovery) {
+  TempDir dir;
+  WriteFileBytes(dir / "noise.bin", std::vector<unsigned char>(9000, 0x33));
+  const ToolRun run = RunTool({(dir / "noise.bin").string(), (dir / "noise.bin" / "out").string()});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_TRUE(Contains(run.output, "qrx-recover: cannot create the target folder"));
+  EXPECT_FALSE(Contains(run.output, "Pass 1"));
+  // Missing parents are made.
+  EXPECT_EQ(RunTool({(dir / "noise.bin").string(), (dir / "a" / "b").string()}).status, 4);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "a" / "b"));
+}
+
 TEST(CommandLine, JsonReportAndLogFile) {
   TempDir dir;
   WriteFileBytes(dir / "noise.bin", std::vector<unsigned char>(9000, 0x33));

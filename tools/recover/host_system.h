@@ -13,5 +13,8 @@ int TerminalWidth();
 void OnFirstInterrupt(void (*onInterrupt)());
 // The folder of the running executable, with a trailing separator.
 std::string ExecutableFolder();
+// Makes sure `folder` exists (creating missing parents) and can be written to; otherwise returns
+// false with the reason in `error`.
+bool PrepareTargetFolder(const std::string& folder, std::string& error);
 // Loads a module and resolves one function; null when either fails.
 void* LoadModuleFunction(const std::string& path, const char* name);

@@ -1,4 +1,7 @@
 #include <dlfcn.h>
+#include <errno.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <limits.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -42,6 +45,27 @@ std::string ExecutableFolder() {
   if (n <= 0) return "./";
   std::string path(buffer, static_cast<size_t>(n));
   return path.substr(0, path.rfind('/') + 1);
+}
+
+bool PrepareTargetFolder(const std::string& folder, std::string& error) {
+  for (size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+    const std::string step = folder.substr(0, slash);
+    if (::mkdir(step.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = "cannot create the target folder " + step + ": " + ::strerror(errno);
+      return false;
+    }
+    if (slash == std::string::npos) break;
+  }
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    error = "the target " + folder + " is not a folder";
+    return false;
+  }
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    error = "cannot write into the target folder " + folder + ": " + ::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 void* LoadModuleFunction(const std::string& path, const char* name) {

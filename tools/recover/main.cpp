@@ -80,6 +80,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (!PrepareTargetFolder(line->target, error)) {
+    std::fprintf(stderr, "qrx-recover: %s\n", error.c_str());
+    return OutcomeOf(QRX_WRITE_FAILED).exitStatus;
+  }
   ProgressView view(StderrIsTerminal(), TerminalWidth());
   g_view = &view;
   g_hostStrings = line->hostStrings && LoadHostStrings();
