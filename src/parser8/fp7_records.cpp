@@ -77,8 +77,10 @@ int32_t CFMLogicParser8::ReadRecords(uint8_t tableId, bool write) {
     for (const uint16_t subPath : subPaths) {
       const RecordStep step = ReadRecord(subPath, write);
       if (step == RecordStep::kLeavePage) break;
-      if (step == RecordStep::kOutOfMemory) result = -3;
-      if (step == RecordStep::kOutOfMemory) break;
+      if (step == RecordStep::kOutOfMemory) {
+        result = -3;
+        break;
+      }
     }
     return result == 0 ? PageStep::kNextPage : PageStep::kStop;
   });
