@@ -39,8 +39,8 @@ std::u16string SourcePathOf(const char16_t* sourceArgument) {
   return path;
 }
 
-// Runs one parser over the attached source, with `current` naming it for the crash filter while
-// its Process runs.
+// Attaches a parser of the given type to the source and runs it, with `current` naming it for the
+// crash filter while its Process runs.
 template <typename Parser>
 int32_t RunParser(CFileConnector& connector, Parser*& current, const char16_t* targetDir) {
   const auto parser = std::make_unique<Parser>();

@@ -122,20 +122,7 @@ int CFMLogicParser5::Process(const char16_t* szTargetDir) {
   AnnouncePass(Pass2Text, u"Reading tables list...", 30);
   GradeFile(WalkPages());
   g_Log.LogFormat("Process of table ===>");
-  if (StopRequested()) return kStopped;
-
-  g_Log.LogFormat("\tRead list of columns");
-  ReadListOfColumns5();
-  g_Log.LogFormat("\t\tm_ArrOfColumns.size() = %i", static_cast<int>(m_ArrOfColumns.size()));
-  if (StopRequested()) return kStopped;
-
-  AnnouncePass(Pass3Text, u"Writing row data...", 60);
-  g_Log.LogFormat("\tRead data of table");
-  ReadDataOfTable5();
-  g_Log.LogFormat("\t\tm_DataOfTable.size() = %i", static_cast<int>(m_DataOfTable.size()));
-  if (StopRequested()) return kStopped;
-  g_Log.LogFormat("\tSet unknown columns");
-  if (StopRequested()) return kStopped;
+  if (StopRequested() || !BuildTable()) return kStopped;
   const std::u16string targetDir(szTargetDir);
   const std::u16string resultPath = ResultPathFor(targetDir, u"Table", u"Table");
   if (StopRequested()) return kStopped;
@@ -143,7 +130,25 @@ int CFMLogicParser5::Process(const char16_t* szTargetDir) {
     g_Log.LogLine("No Columns. Nothing to recover");
     return kNoColumns;
   }
+  return WriteResult(targetDir, resultPath);
+}
 
+bool CFMLogicParser5::BuildTable() {
+  g_Log.LogFormat("\tRead list of columns");
+  ReadListOfColumns5();
+  g_Log.LogFormat("\t\tm_ArrOfColumns.size() = %i", static_cast<int>(m_ArrOfColumns.size()));
+  if (StopRequested()) return false;
+  AnnouncePass(Pass3Text, u"Writing row data...", 60);
+  g_Log.LogFormat("\tRead data of table");
+  ReadDataOfTable5();
+  g_Log.LogFormat("\t\tm_DataOfTable.size() = %i", static_cast<int>(m_DataOfTable.size()));
+  if (StopRequested()) return false;
+  g_Log.LogFormat("\tSet unknown columns");
+  return !StopRequested();
+}
+
+int CFMLogicParser5::WriteResult(const std::u16string& targetDir,
+                                 const std::u16string& resultPath) {
   const bool created =
       !qrx::platform::IsDirectory(targetDir) && qrx::platform::CreateDirectory(targetDir);
   g_Log.LogFormat("Result: %d", created ? 1 : 0);

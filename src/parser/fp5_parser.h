@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -62,10 +63,10 @@ class CFMLogicParser5 : public CFMLogicParserBase {
   };
 
   CFM5 m_Engine5;
-  std::vector<CFM5Item*> m_Items;
+  std::vector<CFM5Item*> m_Items;  // the engine's items, then the joined long texts
   std::vector<CFM5LongPiece*> m_LongPieces;
-  std::vector<std::unique_ptr<CFM5Item, ItemRelease>> m_JoinedLongTexts;
-  CWasDataList m_WasData;
+  std::vector<std::unique_ptr<CFM5Item, ItemRelease>> m_JoinedLongTexts;  // also in m_Items
+  CWasDataList m_WasData;  // of the last ReadDataOfTable5
 
   // Reads, scans and steps over every page once; the number of pages walked.
   uint32_t WalkPages();
@@ -78,12 +79,17 @@ class CFMLogicParser5 : public CFMLogicParserBase {
     const CWasData* pSeenBefore = nullptr;
   };
 
+  void GradeFile(uint32_t dwPagesWalked);
+  // Columns, then rows, with a break check behind each; false when the host asked for a stop.
+  bool BuildTable();
+  // Creates the target folder when missing, writes Table.dbf, reports and releases the table.
+  int WriteResult(const std::u16string& targetDir, const std::u16string& resultPath);
+  void ReportTable();
+
+  void JoinPiecesOf(const std::vector<CFM5LongPiece*>& samePieces);
   void StartRecord(RowBuilder& rows, size_t itemIndex);
   // The row that takes the values of the current record.
   CRowOfTable& RowFor(RowBuilder& rows);
   void FinishRow(RowBuilder& rows);
   std::unique_ptr<CDataOfField> MakeValue(const CFM5Item& item);
-  void GradeFile(uint32_t dwPagesWalked);
-  void JoinPiecesOf(const std::vector<CFM5LongPiece*>& samePieces);
-  void ReportTable();
 };

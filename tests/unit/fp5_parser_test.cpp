@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <list>
 #include <string>
 #include <vector>
 
+#include "api/crash_filter.h"
+#include "api/library_state.h"
 #include "diag/log.h"
 #include "diag/report.h"
 #include "platform/heap.h"
@@ -163,6 +167,21 @@ TEST_F(Fp5ParserTest, GradeIsTheShareOfWalkedPagesHoldingRecordData) {
     EXPECT_EQ(parser.Process(Utf16(dir / "out").c_str()), 0);
     EXPECT_EQ(g_Report.Grade(), grade) << emptyPages;
   }
+}
+
+TEST(Fp5ParserDeathTest, ACrashWhileItRunsDoesNotCallItAbsent) {
+  TempDir dir;
+  const std::string logPath = (dir / "crash.log").string();
+  Parser5 parser;
+  EXPECT_EXIT(
+      {
+        g_Log.Open(logPath.c_str(), true);
+        g_pCurrentParser5 = &parser;
+        InstallCrashFilter();
+        std::abort();
+      },
+      ::testing::ExitedWithCode(128 + SIGABRT), "");
+  EXPECT_NE(ReadFileText(logPath).find("FileMaker8parser not created\nEnd of"), std::string::npos);
 }
 
 }  // namespace
