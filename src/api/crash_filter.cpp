@@ -26,7 +26,7 @@ int CrashFilter() {
   g_Log.LogFormat("There are %*ld free Kbytes of physical memory.\n", 7,
                   static_cast<long>(memory.availablePhysicalBytes >> 10));
   g_Log.LogFormat("FileMaker8parser not created");
-  g_Log.LogFormat("FileMaker5parser not created");
+  if (g_pCurrentParser5 == nullptr) g_Log.LogFormat("FileMaker5parser not created");
   g_Log.LogFormat("End of UnhandledExceptionFilter catching");
   return 1;
 }

@@ -14,6 +14,8 @@ WriteDiagProc g_WriteDiag = nullptr;
 StatusBarProc g_StatusBar = nullptr;
 uint8_t g_bExternStatusStrings = 0;
 const volatile uint8_t* g_pBreakFlag = nullptr;
+CFMLogicParser5* g_pCurrentParser5 = nullptr;
+CFMLogicParser8* g_pCurrentParser8 = nullptr;
 
 Logger g_Log;
 CStatusLink g_StatusLink;

@@ -11,6 +11,7 @@
 #include "diag/status_texts.h"
 #include "engine/file_connector.h"
 #include "engine/version.h"
+#include "parser/fp5_parser.h"
 #include "platform/text.h"
 
 namespace {
@@ -36,6 +37,29 @@ std::u16string SourcePathOf(const char16_t* sourceArgument) {
   std::u16string path = sourceArgument != nullptr ? sourceArgument : u"";
   if (!path.empty()) path.pop_back();
   return path;
+}
+
+// Attaches a parser of the given type to the source and runs it, with `current` naming it for the
+// crash filter while its Process runs.
+template <typename Parser>
+int32_t RunParser(CFileConnector& connector, Parser*& current, const char16_t* targetDir) {
+  const auto parser = std::make_unique<Parser>();
+  if (!parser->AttachSource(&connector)) return -4;
+  current = parser.get();
+  struct ClearOnExit {
+    Parser*& current;
+    ~ClearOnExit() { current = nullptr; }
+  } clearOnExit{current};
+  return parser->Process(targetDir);
+}
+
+int32_t RunParserFor(int32_t version, CFileConnector& connector, const char16_t* targetDir) {
+  switch (version) {
+    case 5:
+      return RunParser(connector, g_pCurrentParser5, targetDir);
+    default:
+      return -3;
+  }
 }
 
 }  // namespace
@@ -72,15 +96,13 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
   return IsKnownResult(result) ? result : -2;
 }
 
-int32_t RunRecovery(const char16_t* sourcePath, [[maybe_unused]] const char16_t* targetDir) {
+int32_t RunRecovery(const char16_t* sourcePath, const char16_t* targetDir) {
   CFileConnector connector;
   const int32_t opened = connector.OpenSource(sourcePath);
   if (opened != 0) return opened;
   // Each tester engine holds a read-ahead run of its own; both go before a parser reads.
-  [[maybe_unused]] const int32_t version =
-      std::make_unique<CVersion>()->DetermineVersion(&connector);
-  // Until a parser for the format found exists, the source counts as of unknown format.
-  const int32_t result = -3;
+  const int32_t version = std::make_unique<CVersion>()->DetermineVersion(&connector);
+  const int32_t result = RunParserFor(version, connector, targetDir);
   connector.m_hFile.Close();
   return result;
 }

@@ -1,0 +1,215 @@
+// fp5 files recovered through the shared library's exports and through qrx-recover, the results
+// read back byte by byte.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "qrx/qrx.h"
+#include "support/damage.h"
+#include "support/fp5_builder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace fp5build;
+using Rows = std::vector<std::vector<std::string>>;
+
+std::vector<std::u16string> g_diagnostics;
+std::vector<std::pair<std::u16string, int32_t>> g_progress;
+volatile uint8_t g_breakByte = 0;
+int32_t g_breakAtPercent = -1;
+
+void WriteDiag(const qrx_utf16_t* text) {
+  g_diagnostics.emplace_back(text);
+}
+void StatusBar(const qrx_utf16_t* text, int32_t percent) {
+  g_progress.emplace_back(text, percent);
+  if (percent == g_breakAtPercent) g_breakByte = 1;
+}
+
+uint32_t Le(const std::vector<unsigned char>& bytes, size_t at, int size) {
+  uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes.at(at + i);
+  return value;
+}
+
+std::string Trimmed(const std::vector<unsigned char>& bytes, size_t at, size_t length) {
+  std::string text(bytes.begin() + at, bytes.begin() + at + length);
+  text.erase(0, text.find_first_not_of(' '));
+  return text.erase(text.find_last_not_of(' ') + 1);
+}
+
+// Table.dbf of a folder: "name:type" per field, then the records with memo texts taken from
+// Table.dbt. Only whole records are read: the header may count rows that had nothing to write.
+Rows ReadTable(const fs::path& folder) {
+  const auto dbf = ReadFileBytes(folder / "Table.dbf");
+  const auto dbt = fs::exists(folder / "Table.dbt") ? ReadFileBytes(folder / "Table.dbt")
+                                                    : std::vector<unsigned char>{};
+  Rows rows(1);
+  std::vector<std::pair<char, size_t>> fields;
+  for (size_t at = 32; dbf.at(at) != 0x0D; at += 32) {
+    fields.emplace_back(dbf[at + 11], dbf[at + 16]);
+    rows[0].push_back(Trimmed(dbf, at, 11).c_str() + std::string(":") + fields.back().first);
+  }
+  const size_t headerLength = Le(dbf, 8, 2), recordLength = Le(dbf, 10, 2);
+  for (size_t start = headerLength; start + recordLength <= dbf.size(); start += recordLength) {
+    std::vector<std::string>& row = rows.emplace_back();
+    size_t at = start + 1;  // behind the deletion flag
+    for (const auto& [type, width] : fields) {
+      row.push_back(Trimmed(dbf, at, width));
+      at += width;
+      if (type != 'M' || row.back().empty()) continue;
+      const size_t block = std::stoul(row.back()) * 512;
+      row.back().assign(dbt.begin() + block + 8, dbt.begin() + block + Le(dbt, block + 4, 4));
+    }
+  }
+  return rows;
+}
+
+// Columns in an order of their own: a date, text (type 5), long text (type 8) and a number;
+// record 1 comes back with its long text after record 2.
+Fp5FileBuilder People() {
+  Fp5FileBuilder file;
+  file.AddDefinitions({{3, {2}}, {2, {4}}, {5, {1}}, {8, {3}}},
+                      {{2, "Born"}, {1, "Name"}, {3, "Notes"}, {4, "Count"}})
+      .AddRecords(
+          {{Fp5Id::Auto(1),
+            {Fp5Field::Value(1, "Ann"), Fp5Field::Value(2, "5.1.99"), Fp5Field::Value(4, "12")}},
+           {Fp5Id::Auto(2), {Fp5Field::Value(1, "Bob"), Fp5Field::Value(2, "31.12.1999")}},
+           {Fp5Id::Auto(1),
+            {Fp5Field::LongText(3, {std::string(200, 'n'), std::string(100, 'm')})}},
+           {Fp5Id::Auto(3), {Fp5Field::Value(1, "Cy"), Fp5Field::LongText(3, {"short"})}}});
+  return file;
+}
+
+class Fp5RecoveryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_diagnostics.clear();
+    g_progress.clear();
+    g_breakByte = 0;
+    g_breakAtPercent = -1;
+    DllInitialize(u"test host", WriteDiag, StatusBar);
+    SetLogPath(Utf16(dir / "log").c_str());
+    UseExternStatusStrings(0);
+    SetBreakFlag(&g_breakByte);
+  }
+  void TearDown() override { SetLogPath(u""); }
+
+  int32_t Recover(const fs::path& source) {
+    return FileRecover((Utf16(source) + u'*').c_str(), Utf16(out).c_str(), "");
+  }
+  int32_t Recover(const Fp5FileBuilder& file) {
+    file.WriteTo(dir / "db.fp5");
+    return Recover(dir / "db.fp5");
+  }
+
+  TempDir dir;
+  fs::path out = dir / "out";
+};
+
+TEST_F(Fp5RecoveryTest, TableWithDatesLongTextsAndARecordMetAgain) {
+  ASSERT_EQ(Recover(People()), QRX_OK);
+  EXPECT_EQ(ReadTable(out),
+            (Rows{{"Born:D", "Name:C", "Notes:M", "Count:N"},
+                  {"990105", "Ann", std::string(200, 'n') + std::string(100, 'm'), "12"},
+                  {"19991231", "Bob", "", ""},
+                  {"", "Cy", "short", ""}}));
+  EXPECT_EQ(g_diagnostics,
+            (std::vector<std::u16string>{u"Pass 1: analyzing database...", u"done",
+                                         u"Pass 2: recovering columns schema...", u"done",
+                                         u"Pass 3: recovering table rows...", u"done"}));
+  EXPECT_EQ(g_progress,
+            (std::vector<std::pair<std::u16string, int32_t>>{{u"Getting file version... 5%", 5},
+                                                             {u"Reading tables list... 30%", 30},
+                                                             {u"Writing row data... 60%", 60},
+                                                             {u"", 100}}));
+  qrx_utf16_t **items, **details, **grades, **notes;
+  RecoveryReport(&items, &details, &grades, &notes);
+  size_t last = 0;
+  while (items[last + 1] != nullptr) ++last;
+  EXPECT_EQ(std::u16string(grades[0]), u"3");
+  EXPECT_EQ(std::u16string(items[last - 1]) + u"|" + details[last - 1] + u"|" + items[last] + u"|" +
+                details[last] + u"|" + notes[last],
+            u"Total 1 table|Table|Table|4 columns, 3 rows| ");
+}
+
+TEST_F(Fp5RecoveryTest, TheBreakByteStopsTheRecoveryAtItsCheckpoints) {
+  g_breakByte = 1;
+  EXPECT_EQ(Recover(People()), QRX_STOPPED);
+  EXPECT_FALSE(fs::exists(out));
+  g_breakByte = 0;
+  g_breakAtPercent = 60;  // the rows are built before the next checkpoint
+  EXPECT_EQ(Recover(People()), QRX_STOPPED);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_NE(ReadFileText(dir / "log").find("BreakFlag"), std::string::npos);
+}
+
+TEST_F(Fp5RecoveryTest, AnExistingTableIsLeftAlone) {
+  fs::create_directory(out);
+  WriteFileBytes(out / "Table.dbf", {'k', 'e', 'e', 'p'});
+  EXPECT_EQ(Recover(People()), QRX_OK);
+  EXPECT_EQ(ReadFileText(out / "Table.dbf"), "keep");
+  EXPECT_FALSE(fs::exists(out / "Table.dbt"));
+}
+
+TEST_F(Fp5RecoveryTest, DamagedFilesGiveWhatTheirReadablePagesHold) {
+  std::vector<Fp5Record> records;  // 60 rows of 48 bytes over four pages
+  for (uint16_t id = 1; id <= 60; ++id)
+    records.push_back({Fp5Id::Auto(id), {Fp5Field::Value(1, "row " + std::string(44, '.'))}});
+  Fp5FileBuilder file;
+  file.AddDefinitions({}, {{1, "Text"}}).AddRecords(records);
+  const damage::PagedLayout layout{kPageSize, kStartSize};
+  const std::vector<std::function<void(damage::Bytes&)>> damages = {
+      [&](damage::Bytes& b) { damage::ZeroPage(b, layout, 2); },
+      [&](damage::Bytes& b) { damage::Truncate(b, b.size() - kPageSize / 2); },
+      [&](damage::Bytes& b) { damage::NoisePage(b, layout, 1, 7); },
+      [&](damage::Bytes& b) { damage::ShufflePages(b, layout, 5); }};
+  for (size_t i = 0; i < damages.size(); ++i) {
+    fs::remove_all(out);
+    file.WriteTo(dir / "db.fp5");
+    damage::DamageFile(dir / "db.fp5", damages[i]);
+    const int32_t result = Recover(dir / "db.fp5");
+    ASSERT_TRUE(result == QRX_OK || result == QRX_NOTHING_TO_RECOVER) << i;
+    if (i < 2) {  // a zeroed or cut-off data page costs its own rows only
+      const size_t rows = ReadTable(out).size() - 1;
+      EXPECT_TRUE(rows > 30 && rows < 60) << i << ": " << rows;
+    }
+  }
+}
+
+TEST_F(Fp5RecoveryTest, RealSample) {
+  const fs::path sample = fs::path(QRX_REAL_SAMPLES_DIR) / "fp5" / "CAKUNITS.FP5";
+  if (!fs::exists(sample)) GTEST_SKIP() << "no real fp5 sample at " << sample;
+  ASSERT_EQ(Recover(sample), QRX_OK);
+  const Rows rows = ReadTable(out);
+  EXPECT_EQ(rows[0].size(), 12u);
+  EXPECT_EQ(rows[0][0], "Rock unit:C");
+  EXPECT_GT(rows.size(), 1000u);
+}
+
+TEST(Fp5CommandLine, RecoversAndPrintsTheReport) {
+  TempDir dir;
+  People().WriteTo(dir / "db.fp5");
+  for (const std::string option : {"", "--json"}) {
+    const std::string command =
+        std::string(QRX_BIN_DIR) + "/qrx-recover " + option + " '" + (dir / "db.fp5").string() +
+        "' '" + (dir / ("out" + option)).string() + "' > '" + (dir / "shown").string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+    const std::string shown = ReadFileText(dir / "shown");
+    EXPECT_NE(
+        shown.find(option.empty() ? "Table          4 columns, 3 rows"
+                                  : "{\"item\": \"Table\", \"detail\": \"4 columns, 3 rows\""),
+        std::string::npos)
+        << shown;
+  }
+}
+
+}  // namespace
