@@ -4,6 +4,7 @@
 
 #include "api/library_state.h"
 #include "diag/log.h"
+#include "parser8/fp7_parser.h"
 #include "platform/fatal_fault.h"
 
 void InstallCrashFilter() {
@@ -25,7 +26,11 @@ int CrashFilter() {
                   static_cast<long>(memory.totalPhysicalBytes >> 10));
   g_Log.LogFormat("There are %*ld free Kbytes of physical memory.\n", 7,
                   static_cast<long>(memory.availablePhysicalBytes >> 10));
-  g_Log.LogFormat("FileMaker8parser not created");
+  if (g_pCurrentParser8 != nullptr) {
+    g_pCurrentParser8->DumpParserState();
+  } else {
+    g_Log.LogFormat("FileMaker8parser not created");
+  }
   if (g_pCurrentParser5 == nullptr) g_Log.LogFormat("FileMaker5parser not created");
   g_Log.LogFormat("End of UnhandledExceptionFilter catching");
   return 1;

@@ -12,6 +12,7 @@
 #include "engine/file_connector.h"
 #include "engine/version.h"
 #include "parser/fp5_parser.h"
+#include "parser8/fp7_parser.h"
 #include "platform/text.h"
 
 namespace {
@@ -57,6 +58,8 @@ int32_t RunParserFor(int32_t version, CFileConnector& connector, const char16_t*
   switch (version) {
     case 5:
       return RunParser(connector, g_pCurrentParser5, targetDir);
+    case 7:
+      return RunParser(connector, g_pCurrentParser8, targetDir);
     default:
       return -3;
   }
