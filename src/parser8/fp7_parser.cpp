@@ -12,6 +12,7 @@
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
 #include "parser/result_path.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace {
@@ -139,8 +140,13 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
   if (StopRequested()) return false;
 
   g_Log.LogLine("\tRead data of table");
-  const std::u16string resultPath =
-      ResultPathFor(targetDir, wideName, WideFormat("Table_%u", tableId));
+  const std::u16string fallback = WideFormat("Table_%u", tableId);
+  std::u16string resultPath = ResultPathFor(targetDir, wideName, fallback);
+  // A second table of the same name (or a file left in the folder) gets its id appended: result
+  // tables never replace a file.
+  if (!resultPath.empty() && qrx::platform::PathExists(resultPath)) {
+    resultPath = ResultPathFor(targetDir, wideName + WideFormat("_%u", tableId), fallback);
+  }
   if (resultPath.empty()) {
     g_Log.LogFormat("No room for a result path of %s in the target folder; table skipped", name);
   } else if (m_dwTotalRecords == 0) {

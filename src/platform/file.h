@@ -59,6 +59,8 @@ bool DeleteFile(const std::u16string& path);
 // Creates one directory; true also when it exists already.
 bool CreateDirectory(const std::u16string& path);
 bool IsDirectory(const std::u16string& path);
+// Whether anything (a file, a folder, a link) stands at the path.
+bool PathExists(const std::u16string& path);
 // Names of the entries of a directory, without "." and ".."; empty when it cannot be read.
 std::vector<std::u16string> ListDirectory(const std::u16string& path);
 

@@ -131,6 +131,11 @@ bool IsDirectory(const std::u16string& path) {
   return ::stat(ToUtf8(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool PathExists(const std::u16string& path) {
+  struct stat info {};
+  return ::lstat(ToUtf8(path).c_str(), &info) == 0;
+}
+
 std::vector<std::u16string> ListDirectory(const std::u16string& path) {
   std::vector<std::u16string> names;
   DIR* dir = ::opendir(ToUtf8(path).c_str());

@@ -206,6 +206,9 @@ TEST_F(Fp7ProcessTest, HostileNamesNeverLeadOutOfTheTargetFolder) {
   EXPECT_TRUE(outside.empty()) << outside.front();
   EXPECT_TRUE(fs::exists(out() / "evil.txt"));
   EXPECT_GE(OutputFiles().size(), names.size());
+  // Two tables of one name both keep their rows.
+  EXPECT_TRUE(fs::exists(out() / "Same.dbf"));
+  EXPECT_TRUE(fs::exists(out() / "Same_134.dbf"));
 }
 
 // Pages that hold no records may be lost: all records of the intact file still come back.
