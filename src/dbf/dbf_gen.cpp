@@ -182,11 +182,15 @@ int CDbfGen::WriteField(std::string_view value, size_t columnIndex) {
 
 void CDbfGen::WriteLastFields() {
   g_Log.LogLine("DbfGen: CDbfGen::WriteLastFields\t\tSTART");
+  EndRecord();
+  g_Log.LogLine("DbfGen: CDbfGen::WriteLastFields\t\tEND");
+}
+
+void CDbfGen::EndRecord() {
   if (m_nCurrentColumn != 0) {
     WriteBlankFields(m_nCurrentColumn, m_Columns.size());
     m_nCurrentColumn = 0;
   }
-  g_Log.LogLine("DbfGen: CDbfGen::WriteLastFields\t\tEND");
 }
 
 void CDbfGen::PrepareDBTFile() {

@@ -38,6 +38,9 @@ class CDbfGen {
   // Completes the last record, ends the table and rewrites both headers. Returns 0, or -20 when
   // the end of the table cannot be written.
   int Close();
+  // Ends the record being filled: its remaining fields stay blank and the next value starts a new
+  // record, whichever column it is for. Nothing happens between records.
+  void EndRecord();
 
  private:
   struct ColumnEntry {

@@ -194,6 +194,8 @@ void CFMLogicParserBase::WriteRows(CDbfGen& writer) {
       if (CDataOfField* value = firstValues.ValueOf(column->m_dwID))
         WriteFieldValue(writer, *value);
     }
+    // A row is one record even when its first value comes after the previous row's last one.
+    writer.EndRecord();
   }
 }
 

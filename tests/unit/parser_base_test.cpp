@@ -150,6 +150,17 @@ TEST_F(ParserBaseTest, CreateResultFileWritesTheFirstValueOfEachColumn) {
   EXPECT_EQ(dbf.substr(129), " abc19991231    31.12.19\x1A");
 }
 
+TEST_F(ParserBaseTest, EachRowIsOneRecordEvenWhenItStartsRightOfThePreviousOne) {
+  parser.AddColumn(1, "A");
+  parser.AddColumn(2, "B");
+  parser.AddRow({{1, "x"}});
+  parser.AddRow({{2, "y"}});  // would otherwise fill the first row's empty second field
+  EXPECT_EQ(parser.CreateResultFile(ResultPath().c_str()), 0);
+  const std::string dbf = ReadFileText(out / "Table.dbf");
+  EXPECT_EQ(dbf[4], 2);  // record count
+  EXPECT_EQ(dbf.substr(97), " x   y\x1A");
+}
+
 TEST_F(ParserBaseTest, EmptyTablesAndTablesTooWideForTheHeaderGetNoFile) {
   parser.CreateResultFile(ResultPath().c_str());
   EXPECT_TRUE(Logged("73708: m_ArrOfColumns.size() == 0"));
