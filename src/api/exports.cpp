@@ -7,6 +7,7 @@
 #include "api/recovery_driver.h"
 #include "diag/log.h"
 #include "diag/report.h"
+#include "diag/result_codes.h"
 #include "qrx/qrx.h"
 
 extern "C" {
@@ -55,7 +56,7 @@ QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf
   } catch (...) {
     g_Log.LogError("FileRecover failed");
   }
-  return -2;
+  return kResultFailure;
 }
 
 QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** details,

@@ -7,6 +7,7 @@
 #include "api/library_state.h"
 #include "api/required_info.h"
 #include "diag/log.h"
+#include "diag/result_codes.h"
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
 #include "engine/file_connector.h"
@@ -21,12 +22,12 @@ constexpr size_t kMaxTargetPath = 260;
 
 bool IsKnownResult(int32_t result) {
   switch (result) {
-    case 0:
-    case -3:
-    case -4:
-    case -5:
-    case -20:
-    case -1000:
+    case kResultOk:
+    case kResultNothing:
+    case kResultCannotOpen:
+    case -5:  // passed on as it comes, though nothing here yields it
+    case kResultWriteFailed:
+    case kResultBreak:
       return true;
     default:
       return false;
@@ -45,7 +46,7 @@ std::u16string SourcePathOf(const char16_t* sourceArgument) {
 template <typename Parser>
 int32_t RunParser(CFileConnector& connector, Parser*& current, const char16_t* targetDir) {
   const auto parser = std::make_unique<Parser>();
-  if (!parser->AttachSource(&connector)) return -4;
+  if (!parser->AttachSource(&connector)) return kResultCannotOpen;
   current = parser.get();
   struct ClearOnExit {
     Parser*& current;
@@ -61,7 +62,7 @@ int32_t RunParserFor(int32_t version, CFileConnector& connector, const char16_t*
     case 7:
       return RunParser(connector, g_pCurrentParser8, targetDir);
     default:
-      return -3;
+      return kResultNothing;
   }
 }
 
@@ -83,7 +84,7 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
     g_Log.LogError(
         "ktcmn is missing beside the host module, or cannot be loaded, or lacks "
         "Initialize or GetString");
-    return -2;
+    return kResultFailure;
   }
   if (linked != 0) return linked;
 
@@ -93,10 +94,10 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
   g_StatusLink.SBar(u"Getting file version...", 5);
   if (target.size() >= kMaxTargetPath) {
     g_Log.LogError("Target directory path is too long");
-    return -2;
+    return kResultFailure;
   }
   const int32_t result = RunRecovery(sourcePath.c_str(), target.c_str());
-  return IsKnownResult(result) ? result : -2;
+  return IsKnownResult(result) ? result : kResultFailure;
 }
 
 int32_t RunRecovery(const char16_t* sourcePath, const char16_t* targetDir) {

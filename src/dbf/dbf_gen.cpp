@@ -1,5 +1,7 @@
 #include "dbf/dbf_gen.h"
 
+#include "diag/result_codes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,9 +19,6 @@ using namespace dbf_layout;
 
 namespace {
 
-constexpr int kResultOk = 0;
-constexpr int kResultNoMemory = -6;
-constexpr int kResultWriteFailed = -20;
 
 constexpr size_t kShortNameLength = 8;
 // What the system hands back for a file that could not be created; logged as the handle value.

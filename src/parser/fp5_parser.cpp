@@ -9,6 +9,7 @@
 #include "api/library_state.h"
 #include "diag/log.h"
 #include "diag/report.h"
+#include "diag/result_codes.h"
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
 #include "parser/result_path.h"
@@ -17,10 +18,6 @@
 #include "platform/text.h"
 
 namespace {
-
-constexpr int kNoTargetDir = -2;
-constexpr int kNoColumns = -3;
-constexpr int kStopped = -1000;
 
 // The host's break byte, read at the checkpoints of Process.
 bool StopRequested() {
@@ -117,18 +114,18 @@ CFMLogicParser5::CFMLogicParser5() : CFMLogicParserBase(m_Engine5) {}
 CFMLogicParser5::~CFMLogicParser5() = default;
 
 int CFMLogicParser5::Process(const char16_t* szTargetDir) {
-  if (StopRequested()) return kStopped;
-  if (szTargetDir == nullptr || szTargetDir[0] == u'\0') return kNoTargetDir;
+  if (StopRequested()) return kResultBreak;
+  if (szTargetDir == nullptr || szTargetDir[0] == u'\0') return kResultFailure;
   AnnouncePass(Pass2Text, u"Reading tables list...", 30);
   GradeFile(WalkPages());
   g_Log.LogFormat("Process of table ===>");
-  if (StopRequested() || !BuildTable()) return kStopped;
+  if (StopRequested() || !BuildTable()) return kResultBreak;
   const std::u16string targetDir(szTargetDir);
   const std::u16string resultPath = ResultPathFor(targetDir, u"Table", u"Table");
-  if (StopRequested()) return kStopped;
+  if (StopRequested()) return kResultBreak;
   if (m_ArrOfColumns.empty()) {
     g_Log.LogLine("No Columns. Nothing to recover");
-    return kNoColumns;
+    return kResultNothing;
   }
   return WriteResult(targetDir, resultPath);
 }
@@ -149,9 +146,10 @@ bool CFMLogicParser5::BuildTable() {
 
 int CFMLogicParser5::WriteResult(const std::u16string& targetDir,
                                  const std::u16string& resultPath) {
-  const bool created =
-      !qrx::platform::IsDirectory(targetDir) && qrx::platform::CreateDirectory(targetDir);
+  bool created = false;
+  const bool folderReady = EnsureTargetFolder(targetDir, created);
   g_Log.LogFormat("Result: %d", created ? 1 : 0);
+  if (!folderReady) return kResultWriteFailed;
   g_Log.LogFormat("\tCreate result file");
   const int result = CreateResultFile(resultPath.c_str());
   g_Log.LogFormat("<=== Process of table");

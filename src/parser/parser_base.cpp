@@ -11,6 +11,7 @@
 #include "parser/result_path.h"
 #include "platform/file.h"
 #include "platform/heap.h"
+#include "platform/text.h"
 
 namespace platform = qrx::platform;
 
@@ -315,4 +316,11 @@ int CFMLogicParserBase::CreateBinaryFiles(const char16_t* szResultPath) {
     if (file.IsOpen()) file.Write(object->m_pData, object->m_dwSize);
   }
   return 0;
+}
+
+bool CFMLogicParserBase::EnsureTargetFolder(const std::u16string& folder, bool& created) {
+  created = !qrx::platform::IsDirectory(folder) && qrx::platform::CreateDirectory(folder);
+  if (qrx::platform::IsDirectory(folder)) return true;
+  g_Log.LogFormat("Target folder cannot be created: %s", ToNarrow(folder).c_str());
+  return false;
 }

@@ -67,6 +67,9 @@ class CFMLogicParserBase {
   void WriteValue(const char* szText, uint32_t dwColumnId, uint32_t dwLength);
   // fp7: finishes the open table, if any. Always 0.
   int CloseDbf();
+  // Creates the target folder when it is missing (one level: its parent must exist); `created`
+  // tells whether this call made it. False, with a log line, when no folder stands there after.
+  static bool EnsureTargetFolder(const std::u16string& folder, bool& created);
   // fp7: the reset around each table: empties the catalogue, the counts and the seen record ids
   // and finishes the open table. Records still pending stay. Always 1.
   int CloseResult();

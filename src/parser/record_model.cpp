@@ -12,7 +12,9 @@ void CHeapRecord::operator delete(void* block) noexcept {
   qrx::heap::Release(block);
 }
 
-CBaseInfo::~CBaseInfo() { qrx::heap::Release(m_szText); }
+CBaseInfo::~CBaseInfo() {
+  qrx::heap::Release(m_szText);
+}
 
 bool CBaseInfo::SetText(const char* text, size_t length) {
   qrx::heap::Release(m_szText);

@@ -9,6 +9,7 @@
 #include "api/library_state.h"
 #include "diag/log.h"
 #include "diag/report.h"
+#include "diag/result_codes.h"
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
 #include "parser/result_path.h"
@@ -16,10 +17,6 @@
 #include "platform/text.h"
 
 namespace {
-
-constexpr int32_t kResultNoTarget = -2;
-constexpr int32_t kResultNothing = -3;
-constexpr int32_t kResultBreak = -1000;
 
 constexpr int32_t kProgressTableList = 10;
 constexpr int32_t kProgressTablesShare = 90;
@@ -85,7 +82,7 @@ void CFMLogicParser8::ResetTable() {
 int32_t CFMLogicParser8::Process(const char16_t* targetDir) {
   m_Engine.DumpAllPages(true);
   if (StopRequested()) return kResultBreak;
-  if (targetDir == nullptr) return kResultNoTarget;
+  if (targetDir == nullptr) return kResultFailure;
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.NextPass(Pass2Text);
   g_StatusLink.SBar(u"Reading tables list...", 7);
@@ -93,6 +90,8 @@ int32_t CFMLogicParser8::Process(const char16_t* targetDir) {
   g_StatusLink.SBar(u"Reading tables list...", kProgressTableList);
   if (StopRequested()) return kResultBreak;
   if (m_ArrOfTables.empty()) return kResultNothing;
+  bool created = false;
+  if (!EnsureTargetFolder(targetDir, created)) return kResultWriteFailed;
 
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.NextPass(Pass3Text);

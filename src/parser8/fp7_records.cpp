@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "diag/log.h"
+#include "diag/result_codes.h"
 #include "parser8/fp7_parser.h"
 #include "parser8/fp7_paths.h"
 #include "platform/heap.h"
@@ -73,12 +74,12 @@ int32_t CFMLogicParser8::ReadRecords(uint8_t tableId, bool write) {
     }
     const std::vector<uint16_t> subPaths = m_Engine.GetSubPaths(listIndex);
     // A record list without records: the rest of the file is not read.
-    if (subPaths.empty()) result = -3;
+    if (subPaths.empty()) result = kResultNothing;
     for (const uint16_t subPath : subPaths) {
       const RecordStep step = ReadRecord(subPath, write);
       if (step == RecordStep::kLeavePage) break;
       if (step == RecordStep::kOutOfMemory) {
-        result = -3;
+        result = kResultNothing;
         break;
       }
     }

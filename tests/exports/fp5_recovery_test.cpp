@@ -11,6 +11,7 @@
 
 #include "qrx/qrx.h"
 #include "support/damage.h"
+#include "support/dbf_reader.h"
 #include "support/fp5_builder.h"
 #include "support/temp_dir.h"
 
@@ -33,42 +34,14 @@ void StatusBar(const qrx_utf16_t* text, int32_t percent) {
   if (percent == g_breakAtPercent) g_breakByte = 1;
 }
 
-uint32_t Le(const std::vector<unsigned char>& bytes, size_t at, int size) {
-  uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes.at(at + i);
-  return value;
-}
-
-std::string Trimmed(const std::vector<unsigned char>& bytes, size_t at, size_t length) {
-  std::string text(bytes.begin() + at, bytes.begin() + at + length);
-  text.erase(0, text.find_first_not_of(' '));
-  return text.erase(text.find_last_not_of(' ') + 1);
-}
-
-// Table.dbf of a folder: "name:type" per field, then the records with memo texts taken from
-// Table.dbt. Only whole records are read: the header may count rows that had nothing to write.
+// Table.dbf of a folder: "name:type" per field, then the records with memo texts resolved.
 Rows ReadTable(const fs::path& folder) {
-  const auto dbf = ReadFileBytes(folder / "Table.dbf");
-  const auto dbt = fs::exists(folder / "Table.dbt") ? ReadFileBytes(folder / "Table.dbt")
-                                                    : std::vector<unsigned char>{};
+  const DbfTable table = ReadDbf(folder / "Table.dbf");
   Rows rows(1);
-  std::vector<std::pair<char, size_t>> fields;
-  for (size_t at = 32; dbf.at(at) != 0x0D; at += 32) {
-    fields.emplace_back(dbf[at + 11], dbf[at + 16]);
-    rows[0].push_back(Trimmed(dbf, at, 11).c_str() + std::string(":") + fields.back().first);
+  for (size_t i = 0; i < table.names.size(); ++i) {
+    rows[0].push_back(table.names[i] + ":" + table.types[i]);
   }
-  const size_t headerLength = Le(dbf, 8, 2), recordLength = Le(dbf, 10, 2);
-  for (size_t start = headerLength; start + recordLength <= dbf.size(); start += recordLength) {
-    std::vector<std::string>& row = rows.emplace_back();
-    size_t at = start + 1;  // behind the deletion flag
-    for (const auto& [type, width] : fields) {
-      row.push_back(Trimmed(dbf, at, width));
-      at += width;
-      if (type != 'M' || row.back().empty()) continue;
-      const size_t block = std::stoul(row.back()) * 512;
-      row.back().assign(dbt.begin() + block + 8, dbt.begin() + block + Le(dbt, block + 4, 4));
-    }
-  }
+  rows.insert(rows.end(), table.rows.begin(), table.rows.end());
   return rows;
 }
 
