@@ -1,12 +1,16 @@
 // qrx-recover run as a person runs it: a real process, its exit status and what it prints.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/fp7_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -102,6 +106,47 @@ TEST(CommandLine, JsonReportAndLogFile) {
   EXPECT_TRUE(Contains(run.output, "analyzing database"));
   EXPECT_FALSE(Contains(run.output, "App/Resources"));
   EXPECT_TRUE(Contains(ReadFileText(dir / "run.log"), "App/Resources/DllStrings/qrx/Pass1"));
+}
+
+// Starts qrx-recover with its standard error on a pipe; Ctrl-C is sent once `cue` shows up there.
+ToolRun RunToolInterruptedAt(const std::vector<std::string>& args, const std::string& cue) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return {-1, {}};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+  const std::string program = std::string(QRX_BIN_DIR) + "/qrx-recover";
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeEnds[1]);
+  ToolRun run{-1, {}};
+  bool interrupted = false;
+  char buffer[4096];
+  for (ssize_t n; spawned == 0 && (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+    run.output.append(buffer, static_cast<size_t>(n));
+    if (!interrupted && Contains(run.output, cue)) interrupted = kill(child, SIGINT) == 0;
+  }
+  close(pipeEnds[0]);
+  int raw = 0;
+  if (spawned == 0 && waitpid(child, &raw, 0) == child && WIFEXITED(raw)) {
+    run.status = WEXITSTATUS(raw);
+  }
+  return run;
+}
+
+TEST(CommandLine, CtrlCStopsTheRecoveryWithItsOwnStatus) {
+  TempDir dir;
+  WriteFileBytes(dir / "big.fp7", fp7::BuildDatabase(fp7::SampleTables(60, 400)));
+  const ToolRun run = RunToolInterruptedAt({(dir / "big.fp7").string(), (dir / "out").string()},
+                                           "Writing row data...");
+  EXPECT_EQ(run.status, 130) << run.output;
+  EXPECT_TRUE(Contains(run.output, "qrx-recover: stopped at your request (code -1000)"));
+  EXPECT_FALSE(Contains(run.output, "100% Writing row data..."));
 }
 
 }  // namespace
