@@ -19,7 +19,6 @@ class KtReport {
   int32_t Grade() const { return grade_; }
   // A null note is shown as a single blank.
   void AddEntry(const char16_t* item, const char16_t* detail, const char16_t* note);
-  size_t EntryCount() const { return entries_.size(); }
 
   // Builds the four columns (item, detail, grade, note): a header row carrying the grade, a row per
   // entry, and a null row that ends them. The columns stay valid for the life of the report (every

@@ -36,7 +36,6 @@ class CStatusLink {
   // initBase + 256. Returns 0; throws HostLibraryError.
   int32_t LoadHostLibrary(int32_t initBase);
 
-  int32_t PassCounter() const { return passCounter_; }
 
  private:
   struct FreeWithHeap {
