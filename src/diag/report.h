@@ -17,6 +17,7 @@ class KtReport {
 
   void SetGrade(int32_t grade) { grade_ = grade; }
   int32_t Grade() const { return grade_; }
+  size_t EntryCount() const { return entries_.size(); }
   // A null note is shown as a single blank.
   void AddEntry(const char16_t* item, const char16_t* detail, const char16_t* note);
 
