@@ -43,33 +43,33 @@ TEST(Damage, PageHelpersTouchOnlyTheirPage) {
   }
 }
 
+// PagedFile() after `damage` with `seed`.
+template <class Damage>
+Bytes After(Damage damage, uint64_t seed) {
+  Bytes file = PagedFile();
+  damage(file, kLayout, seed);
+  return file;
+}
+
 TEST(Damage, RandomDamageRepeatsWithItsSeedAndSparesTheStart) {
-  auto flipped = [](uint64_t seed) {
-    Bytes file = PagedFile();
-    damage::FlipBytes(file, kLayout, 10, seed);
-    return file;
+  const auto flip = [](Bytes& f, const damage::PagedLayout& l, uint64_t seed) {
+    damage::FlipBytes(f, l, 10, seed);
   };
-  auto shuffled = [](uint64_t seed) {
-    Bytes file = PagedFile();
-    damage::ShufflePages(file, kLayout, seed);
-    return file;
-  };
-  EXPECT_EQ(flipped(1), flipped(1));
-  EXPECT_NE(flipped(1), flipped(2));
-  EXPECT_EQ(shuffled(1), shuffled(1));
-  const Bytes intact = PagedFile();
-  const Bytes flips = flipped(3);
+  EXPECT_EQ(After(flip, 1), After(flip, 1));
+  EXPECT_NE(After(flip, 1), After(flip, 2));
+  EXPECT_EQ(After(damage::ShufflePages, 1), After(damage::ShufflePages, 1));
+  const std::vector<Bytes> original = Parts(PagedFile());
+  const std::vector<Bytes> flipped = Parts(After(flip, 3));
+  EXPECT_EQ(flipped[0], original[0]);
   size_t changed = 0;
-  for (size_t i = 0; i < intact.size(); ++i) changed += flips[i] != intact[i];
-  EXPECT_GE(changed, 1u);
-  EXPECT_LE(changed, 10u);
-  EXPECT_EQ(Parts(flips)[0], Parts(intact)[0]);
+  for (size_t part = 1; part < original.size(); ++part)
+    for (size_t i = 0; i < 16; ++i) changed += flipped[part][i] != original[part][i];
+  EXPECT_TRUE(changed >= 1 && changed <= 10) << changed;
   // A shuffle keeps the start and every page, in another order.
-  std::vector<Bytes> pages = Parts(shuffled(5));
-  const std::vector<Bytes> original = Parts(intact);
-  EXPECT_NE(pages, original);
-  EXPECT_EQ(pages[0], original[0]);
-  EXPECT_TRUE(std::is_permutation(pages.begin(), pages.end(), original.begin(), original.end()));
+  const std::vector<Bytes> shuffled = Parts(After(damage::ShufflePages, 5));
+  EXPECT_NE(shuffled, original);
+  EXPECT_EQ(shuffled[0], original[0]);
+  EXPECT_TRUE(std::is_permutation(shuffled.begin(), shuffled.end(), original.begin()));
 }
 
 TEST(Damage, TruncatesFilesOnDisk) {

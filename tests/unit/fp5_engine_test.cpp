@@ -4,12 +4,10 @@
 
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/heap.h"
 #include "support/fp5_builder.h"
-#include "support/temp_dir.h"
 
 using namespace fp5build;
 using Texts = std::vector<std::string>;
@@ -49,11 +47,7 @@ TEST(Fp5BlockCursor, NeverReadsOrMovesOutsideTheBufferAndReadsTheIdForms) {
   EXPECT_EQ(at.Peek(15), 0);  // past the buffer
   at.Advance(0xFFFFFFFF);
   EXPECT_EQ(at.Position(), 16);
-  at.MoveTo(0);
-  at.StepBack();
-  EXPECT_EQ(at.Position(), 0);
-  EXPECT_EQ(at.CutBefore(1, 100, 5), 4);
-  EXPECT_EQ(at.CutBefore(6, 100, 5), 0);
+  EXPECT_EQ(at.CutBefore(0, 100, 5), 0);  // nothing lies before a limit behind the position
   uint8_t out[4] = {9, 9, 9, 9};
   at.MoveTo(14);
   at.Copy(1, 4, out);  // one byte inside, three outside
@@ -110,37 +104,6 @@ TEST(Fp5FindKey, SkipsOtherSubBlocksAndStopsAtTheBlockOrSearchEnd) {
   shortPage.engine.m_nDataLength = 10;  // less than the header size: nothing to search
   at = shortPage.engine.CursorAt(0);
   EXPECT_FALSE(shortPage.engine.FindKey(9, at));
-}
-
-// Records before any column is known are not read; a column is defined once, with the first type
-// entry naming it; after a page of definitions the same ParsePage goes on with the next page.
-TEST(Fp5Scan, ReadsColumnsOnceAndRecordsOnlyOnceAColumnIsKnown) {
-  const Fp5Record record{Fp5Id::Auto(1), {Fp5Field::Value(7, "abc")}};
-  Fp5FileBuilder file;
-  file.AddRecords({record})
-      .AddDefinitions({{4, {7}}, {2, {7}}, {6, {133}}},
-                      {{7, "Name"}, {7, "Again"}, {133, "Wide id"}, {8, std::string("\0x", 2)}})
-      .AddDefinitions({}, {{7, "Later"}, {9, "Note"}})
-      .AddRecords({record});
-  TempDir dir;
-  file.WriteTo(dir / "db.fp5");
-  CFileConnector source;
-  ASSERT_EQ(source.OpenSource(Utf16(dir / "db.fp5").c_str()), 0);
-  CFM5 engine;
-  ASSERT_TRUE(engine.Connect(&source));
-  for (; !engine.IsEndOfFile(); engine.NextPage()) {
-    engine.ReadPage();
-    engine.ParsePage();
-  }
-  EXPECT_EQ(engine.m_nDataPages, 1u);
-  using Item = std::tuple<int, int, int, std::string>;  // record, column, type, text
-  std::vector<Item> items;
-  for (const CFM5Item* i : engine.GetFieldItems())
-    items.emplace_back(i->m_nRecord, i->m_nColumn, i->m_nType, i->m_szText);
-  EXPECT_EQ(items, (std::vector<Item>{{0, 7, 4, "Name"},
-                                      {0, 133, 6, "Wide id"},
-                                      {0, 9, CFM5::kDefaultColumnType, "Note"},
-                                      {1, 7, 0, "abc"}}));
 }
 
 TEST(Fp5ReadFields, EndOnTheirStopBytes) {
