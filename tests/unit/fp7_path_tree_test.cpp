@@ -30,6 +30,10 @@ TEST(Fp7PathTree, FindPathFollowsTheStackOfOpenPushes) {
   EXPECT_EQ(engine.FindPath({1, 2}), 1);
   EXPECT_EQ(engine.FindPath({1, 2, 9}), 2);
   EXPECT_EQ(engine.FindPath({1, 9}), CFMEngine::kNotFound);
+  // A closed level does not lend its id to the one opened after it.
+  engine.NextPage();
+  ParseData(engine, {0x20, 3, 0x40, 0x20, 5, 0x20, 16, 0x06, 1, 1});
+  EXPECT_EQ(engine.FindPath({3, 16}), CFMEngine::kNotFound);
 }
 
 TEST(Fp7PathTree, SubPathsChildrenAndNodesFollowTheDepth) {
@@ -109,6 +113,7 @@ TEST(Fp7LongValue, FailsOnPiecesItCannotCountOrNothingToJoin) {
   const std::vector<std::pair<const char*, fp7::ChunkWriter>> failing = {
       {"pieces over the total", Declared(0x03, {0, 0, 0, 5}, {{1, 2, 3}, {4, 5, 6}})},
       {"a total of 0", Declared(0x03, {0, 0, 0, 0}, {{1}})},
+      {"a total of 0, nothing present", Declared(0x03, {0, 0, 0, 0}, {{}})},
       {"a total shorter than 4 bytes", Declared(0x02, {0, 5}, {{1}})},
       {"a key 0 after the first piece",
        fp7::ChunkWriter().Push(61).Value(1, Bytes{1, 2}).Value(0, Bytes{3}).Pop()},
