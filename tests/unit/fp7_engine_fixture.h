@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "engine/file_connector.h"
 #include "engine/fp7_engine.h"
@@ -19,7 +18,6 @@ inline void LoadData(CFMEngine& engine, const fp7::Bytes& data) {
   std::memcpy(engine.m_pPage, page.data(), page.size());
   engine.m_nDataLength = static_cast<uint16_t>(data.size());
 }
-
 inline void ParseData(CFMEngine& engine, const fp7::Bytes& data) {
   LoadData(engine, data);
   engine.ParsePage();
@@ -36,6 +34,13 @@ inline std::string Describe(const CFMEngine& engine) {
     if (chunk->m_pKeyBytes != nullptr) out += std::string(" '") + chunk->m_pKeyBytes + "'";
   }
   return out;
+}
+
+// The chunk list of a fresh engine that parsed `data`.
+inline std::string Decoded(const fp7::Bytes& data) {
+  CFMEngine engine;
+  ParseData(engine, data);
+  return Describe(engine);
 }
 
 // An fp7 file in a temporary folder, opened and connected to `engine`.

@@ -8,26 +8,7 @@
 namespace {
 
 using fp7::Bytes;
-using fp7::LongForm;
 using Indices = std::vector<uint16_t>;
-
-TEST(Fp7PathTree, FindsTheTableListAndItsEntries) {
-  fp7::ChunkWriter w;
-  w.Push(3).Push(16).Push(5).Push(129).Value(16, Bytes{0x1B, 0x18}).Pop(4);
-  CFMEngine engine;
-  ParseData(engine, w.bytes());
-  EXPECT_EQ(engine.FindPath({3, 16, 5}), 2);
-  EXPECT_EQ(engine.GetSubPaths(2), Indices{3});
-  std::optional<CFMNode> node = engine.GetNode(3, false, false);
-  ASSERT_TRUE(node);
-  EXPECT_EQ(node->m_dwId, 129u);
-  ASSERT_EQ(node->Count(), 1);
-  EXPECT_EQ(node->m_Values[0].m_dwKey, 16u);
-  EXPECT_STREQ(node->m_Values[0].m_pText, "AB");
-  CFMEngine::FreeNode(*node);
-  EXPECT_EQ(node->m_dwId, 0u);
-  EXPECT_EQ(node->Count(), 0);
-}
 
 TEST(Fp7PathTree, FindPathFollowsTheStackOfOpenPushes) {
   CFMEngine engine;
@@ -49,14 +30,18 @@ TEST(Fp7PathTree, FindPathFollowsTheStackOfOpenPushes) {
   EXPECT_EQ(engine.FindPath({1, 2}), 1);
   EXPECT_EQ(engine.FindPath({1, 2, 9}), 2);
   EXPECT_EQ(engine.FindPath({1, 9}), CFMEngine::kNotFound);
+  // A closed level does not lend its id to the one opened after it.
+  engine.NextPage();
+  ParseData(engine, {0x20, 3, 0x40, 0x20, 5, 0x20, 16, 0x06, 1, 1});
+  EXPECT_EQ(engine.FindPath({3, 16}), CFMEngine::kNotFound);
 }
 
-TEST(Fp7PathTree, SubPathsAndChildrenFollowTheDepth) {
+TEST(Fp7PathTree, SubPathsChildrenAndNodesFollowTheDepth) {
   fp7::ChunkWriter w;
   // 0 push 7 | 1 kv 1 | 2 push 8 | 3 kv 2 | 4 push 9 | 5 kv 3 | 6 pop | 7 pop | 8 kv 4 | 9 pop
   // 10 kv 5 (outside)
   w.Push(7).Value(1, Bytes{1}).Push(8).Value(2, Bytes{2}).Push(9).Value(3, Bytes{3}).Pop(2);
-  w.Value(4, Bytes{4}).Pop().Value(5, Bytes{5});
+  w.Value(4, Bytes{0x1B, 0x18}).Pop().Value(5, Bytes{5});
   CFMEngine engine;
   ParseData(engine, w.bytes());
   EXPECT_EQ(engine.GetSubPaths(0), Indices{2});
@@ -67,101 +52,77 @@ TEST(Fp7PathTree, SubPathsAndChildrenFollowTheDepth) {
   EXPECT_EQ(engine.GetChildren(0, true), (Indices{1, 2, 4, 8}));  // pushes at any depth
   EXPECT_FALSE(engine.GetNode(99, false, false));
   EXPECT_FALSE(engine.GetNode(10, false, false));  // a key/value has no children
-  // A node whose sub-path is assembled: its value is the sub-path's id with its pieces joined.
-  std::optional<CFMNode> node = engine.GetNode(2, true, true);
+  std::optional<CFMNode> node = engine.GetNode(0, false, false);
   ASSERT_TRUE(node);
+  EXPECT_EQ(node->m_dwId, 7u);
   ASSERT_EQ(node->Count(), 2);
-  EXPECT_EQ(node->m_Values[1].m_dwKey, 9u);
-  EXPECT_EQ(node->m_Values[1].m_dwLength, 1u);
-  EXPECT_EQ(node->m_Values[1].m_pRaw[0], 3);
+  EXPECT_EQ(node->m_Values[1].m_dwKey, 4u);
+  EXPECT_STREQ(node->m_Values[1].m_pText, "AB");
+  CFMEngine::FreeNode(*node);
+  EXPECT_EQ(node->m_dwId, 0u);
+  EXPECT_EQ(node->Count(), 0);
 }
 
 // The long value under the push at index 1 of a page holding push 40, the sub-path and a pop.
 CFMValue Assemble(CFMEngine& engine, const fp7::ChunkWriter& subPath, bool binary) {
-  fp7::ChunkWriter page;
-  page.Push(40).Raw(subPath.bytes()).Pop();
-  ParseData(engine, page.bytes());
+  engine.NextPage();
+  ParseData(engine, fp7::ChunkWriter().Push(40).Raw(subPath.bytes()).Pop().bytes());
   CFMValue value;
   engine.AssembleLongValue(1, value, binary);
   return value;
 }
 
-TEST(Fp7LongValue, PlainFormJoinsAllPieces) {
+std::string Summary(const CFMValue& v) {
+  return "key " + std::to_string(v.m_dwKey) + ", " + std::to_string(v.m_dwLength) + " of " +
+         std::to_string(v.m_dwDeclaredLength) + ", first " + std::to_string(v.m_dwFirstPieceKey) +
+         ", binary " + std::to_string(v.m_bBinary) + ", text " + std::to_string(v.m_bDeclaredText);
+}
+
+// A declared-length sub-path 60: the total in a first piece of key 0, then pieces keyed 1, 2 ...
+fp7::ChunkWriter Declared(uint8_t totalOpcode, const Bytes& total,
+                          const std::vector<Bytes>& pieces) {
+  fp7::ChunkWriter w;
+  w.Push(60).ValueAs(totalOpcode, 0, total);
+  for (size_t i = 0; i < pieces.size(); ++i) w.Value(static_cast<uint32_t>(i + 1), pieces[i]);
+  w.Pop();
+  return w;
+}
+
+TEST(Fp7LongValue, BothFormsJoinTheirPieces) {
   const Bytes text = fp7::EncodeText(std::string(1000, 'x') + std::string(1000, 'y') + "tail" +
                                      std::string(20, 'z'));
-  fp7::ChunkWriter sub;
-  sub.LongValue(77, text, LongForm::kPlain);
   CFMEngine engine;
-  const CFMValue value = Assemble(engine, sub, false);
-  EXPECT_EQ(value.m_dwKey, 77u);
-  EXPECT_EQ(value.m_dwLength, 2024u);
-  EXPECT_EQ(value.m_dwFirstPieceKey, 1u);
-  EXPECT_EQ(value.m_bBinary, 0u);
-  EXPECT_EQ(value.m_bDeclaredText, 0u);
-  ASSERT_NE(value.m_pText, nullptr);
-  EXPECT_EQ(std::string(value.m_pText).substr(995, 10), "xxxxxyyyyy");
-  EXPECT_EQ(value.m_pText[2024], '\0');
-  // The value owns its buffer: it outlives the page.
-  engine.NextPage();
-  EXPECT_EQ(value.m_pText[2023], 'z');
+  const CFMValue plain =
+      Assemble(engine, fp7::ChunkWriter().LongValue(77, text, fp7::LongForm::kPlain), false);
+  EXPECT_EQ(Summary(plain), "key 77, 2024 of 0, first 1, binary 0, text 0");
+  ASSERT_NE(plain.m_pText, nullptr);
+  EXPECT_EQ(std::string(plain.m_pText).substr(995, 10), "xxxxxyyyyy");
+  EXPECT_EQ(plain.m_pText[2024], '\0');
+  const fp7::ChunkWriter declared = Declared(0x03, {0, 0, 0, 5}, {{1, 2, 3}, {4, 5}});
+  const CFMValue binary = Assemble(engine, declared, true);
+  EXPECT_EQ(Summary(binary), "key 60, 5 of 5, first 1, binary 1, text 0");
+  EXPECT_EQ(Bytes(binary.m_pRaw, binary.m_pRaw + 6), (Bytes{1, 2, 3, 4, 5, 0}));
+  EXPECT_EQ(Summary(Assemble(engine, declared, false)),
+            "key 60, 5 of 5, first 1, binary 0, text 1");
+  // The values own their buffers: they outlive their pages.
+  EXPECT_EQ(plain.m_pText[2023], 'z');
+  EXPECT_EQ(binary.m_pRaw[4], 5);
 }
 
-TEST(Fp7LongValue, DeclaredLengthFormChecksThePiecesAgainstTheTotal) {
-  fp7::ChunkWriter fits, over, noTotal, shortTotal;
-  fits.Push(60)
-      .ValueAs(0x03, 0, Bytes{0, 0, 0, 5})
-      .Value(1, Bytes{1, 2, 3})
-      .Value(2, Bytes{4, 5})
-      .Pop();
-  over.Push(60)
-      .ValueAs(0x03, 0, Bytes{0, 0, 0, 5})
-      .Value(1, Bytes{1, 2, 3})
-      .Value(2, Bytes{4, 5, 6})
-      .Pop();
-  noTotal.Push(60).ValueAs(0x03, 0, Bytes{0, 0, 0, 0}).Value(1, Bytes{1}).Pop();
-  shortTotal.Push(60).ValueAs(0x02, 0, Bytes{0, 5}).Value(1, Bytes{1}).Pop();
+TEST(Fp7LongValue, FailsOnPiecesItCannotCountOrNothingToJoin) {
+  const std::vector<std::pair<const char*, fp7::ChunkWriter>> failing = {
+      {"pieces over the total", Declared(0x03, {0, 0, 0, 5}, {{1, 2, 3}, {4, 5, 6}})},
+      {"a total of 0", Declared(0x03, {0, 0, 0, 0}, {{1}})},
+      {"a total of 0, nothing present", Declared(0x03, {0, 0, 0, 0}, {{}})},
+      {"a total shorter than 4 bytes", Declared(0x02, {0, 5}, {{1}})},
+      {"a key 0 after the first piece",
+       fp7::ChunkWriter().Push(61).Value(1, Bytes{1, 2}).Value(0, Bytes{3}).Pop()},
+      {"only empty pieces", fp7::ChunkWriter().Push(62).Value(1, Bytes{}).Pop()},
+      {"no push", fp7::ChunkWriter().Value(1, Bytes{1})},
+  };
   CFMEngine engine;
-  const CFMValue value = Assemble(engine, fits, true);
-  EXPECT_EQ(value.m_dwKey, 60u);
-  EXPECT_EQ(value.m_dwLength, 5u);
-  EXPECT_EQ(value.m_dwDeclaredLength, 5u);
-  EXPECT_EQ(value.m_dwFirstPieceKey, 1u);
-  EXPECT_EQ(value.m_bBinary, 1u);
-  EXPECT_EQ(value.m_bDeclaredText, 0u);
-  EXPECT_EQ(Bytes(value.m_pRaw, value.m_pRaw + 6), (Bytes{1, 2, 3, 4, 5, 0}));
-  engine.NextPage();
-  EXPECT_EQ(Assemble(engine, fits, false).m_bDeclaredText, 1u);
-  for (const fp7::ChunkWriter* failing : {&over, &noTotal, &shortTotal}) {
-    engine.NextPage();
-    EXPECT_EQ(Assemble(engine, *failing, true).m_dwKey, 0u);
-  }
-}
-
-TEST(Fp7LongValue, PlainFormFailsOnAnUncountedPieceOrNothingToJoin) {
-  fp7::ChunkWriter keyZeroLater, empty, notPush;
-  keyZeroLater.Push(61).Value(1, Bytes{1, 2}).Value(0, Bytes{3}).Pop();
-  empty.Push(62).Value(1, Bytes{}).Pop();
-  notPush.Value(1, Bytes{1});
-  CFMEngine engine;
-  EXPECT_EQ(Assemble(engine, keyZeroLater, true).m_dwKey, 0u);
-  engine.NextPage();
-  EXPECT_EQ(Assemble(engine, empty, true).m_dwKey, 0u);
-  engine.NextPage();
-  EXPECT_EQ(Assemble(engine, notPush, true).m_dwKey, 0u);
-}
-
-TEST(Fp7LongValue, NoMemoryForTheBufferFailsOnlyThatValue) {
-  fp7::ChunkWriter sub;
-  sub.LongValue(63, Bytes(10, 1), LongForm::kPlain, 4);
-  CFMEngine engine;
-  ParseData(engine, fp7::ChunkWriter().Push(40).Raw(sub.bytes()).Pop().bytes());
-  qrx::heap::ResetCounting(1);  // every allocation from here on fails
-  CFMValue value;
-  engine.AssembleLongValue(1, value, true);
-  qrx::heap::ResetCounting();
-  EXPECT_EQ(value.m_dwKey, 0u);
-  engine.AssembleLongValue(1, value, true);
-  EXPECT_EQ(value.m_dwLength, 10u);
+  for (const auto& [name, sub] : failing)
+    EXPECT_EQ(Assemble(engine, sub, true).m_dwKey, 0u) << name;
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -22,141 +25,102 @@ CFMCEngine Fp7Engine() {
 
 class PageEngineTest : public ::testing::Test {
  protected:
-  // Connects the engine to a file of these bytes.
+  // Connects the engine to a new file of these bytes, through a connector of its own.
   void Connect(CFMCEngine& engine, const Bytes& bytes) {
-    WriteFileBytes(path, bytes);
-    ASSERT_EQ(source.OpenSource(Utf16(path).c_str()), 0);
-    ASSERT_TRUE(engine.Connect(&source));
+    const std::filesystem::path file = dir / ("source" + std::to_string(sources.size()));
+    WriteFileBytes(file, bytes);
+    sources.push_back(std::make_unique<CFileConnector>());
+    ASSERT_EQ(sources.back()->OpenSource(Utf16(file).c_str()), 0);
+    ASSERT_TRUE(engine.Connect(sources.back().get()));
   }
 
   TempDir dir;
   std::filesystem::path path = dir / "source.db";
-  CFileConnector source;
+  std::vector<std::unique_ptr<CFileConnector>> sources;
 };
 
 TEST_F(PageEngineTest, CountsWholePagesOnly) {
   CFMCEngine fp5 = Fp5Engine();
   CFMCEngine fp7 = Fp7Engine();
-  Bytes bytes(10000, 0x11);
-  Connect(fp5, bytes);
-  ASSERT_TRUE(fp7.Connect(&source));
+  CFileConnector unopened;
+  EXPECT_FALSE(fp5.Connect(nullptr));
+  EXPECT_FALSE(fp5.Connect(&unopened));
+  Connect(fp5, Bytes(10000, 0x11));
+  Connect(fp7, Bytes(10000, 0x11));
   EXPECT_EQ(fp5.m_nPageCount, 9u);
   EXPECT_EQ(fp7.m_nPageCount, 2u);
-
-  // A walk until IsEndOfFile visits pages 4 to 9; page 9 would hold the last 784 bytes and is
-  // refused.
+  // A walk until IsEndOfFile visits pages 4 to 9; page 9 would hold the last 784 bytes.
   std::vector<bool> read;
-  while (!fp5.IsEndOfFile()) {
-    read.push_back(fp5.ReadPage());
-    fp5.NextPage();
-  }
+  for (; !fp5.IsEndOfFile(); fp5.NextPage()) read.push_back(fp5.ReadPage());
   EXPECT_EQ(read, (std::vector<bool>{true, true, true, true, true, false}));
   EXPECT_FALSE(fp7.ReadPage());  // page 2 would hold the last 1808 bytes
-}
-
-TEST_F(PageEngineTest, FindsNoPageInAFileSmallerThanAPage) {
-  CFMCEngine engine = Fp5Engine();
-  Connect(engine, Bytes(1000, 0xC1));
-  EXPECT_EQ(engine.m_nPageCount, 0u);
-  engine.m_pPage[0] = 0x5A;
-  for (uint32_t page : {0u, 4u}) {
-    engine.m_nCurrentPage = page;
-    EXPECT_FALSE(engine.ReadPage());
-  }
-  EXPECT_EQ(engine.m_pPage[0], 0x5A);  // a refused page leaves the buffer alone
-}
-
-TEST_F(PageEngineTest, RefusesAbsentOrUnopenedSources) {
-  CFMCEngine engine = Fp5Engine();
-  EXPECT_FALSE(engine.Connect(nullptr));
-  EXPECT_FALSE(engine.Connect(&source));
-  WriteFileBytes(path, {});
-  EXPECT_EQ(source.OpenSource(Utf16(path).c_str()), -3);
-  EXPECT_FALSE(engine.Connect(&source));
+  // A file smaller than a page has none, and a refused page leaves the buffer alone.
+  CFMCEngine tiny = Fp5Engine();
+  Connect(tiny, Bytes(1000, 0xC1));
+  EXPECT_EQ(tiny.m_nPageCount, 0u);
+  tiny.m_pPage[0] = 0x5A;
+  EXPECT_FALSE(tiny.ReadPage());
+  EXPECT_EQ(tiny.m_pPage[0], 0x5A);
 }
 
 // The count at offset 14, high byte first: fp5 takes 0 or a count not below the area (1010) as the
-// whole area, fp7 refuses such a page.
+// whole area, fp7 refuses such a page. The next page starts zeroed, without lengths.
 TEST_F(PageEngineTest, DerivesTheDataLengthFromTheCountAtOffset14) {
-  struct Case {
-    bool fp7;
-    unsigned char high, low;
-    bool read;
-    uint16_t length;
-  };
-  const Case cases[] = {
-      {false, 0x00, 0x00, true, 1010}, {false, 0x00, 0x01, true, 1009},
-      {false, 0x01, 0x00, true, 754},  {false, 0x03, 0xF1, true, 1},
-      {false, 0x03, 0xF2, true, 1010}, {false, 0xFF, 0xFF, true, 1010},
-      {true, 0x00, 0x00, false, 0},    {true, 0x0F, 0xEC, false, 0},
-      {true, 0x0F, 0xEB, true, 1},     {true, 0x01, 0x00, true, 3820},
-  };
-  for (const Case& c : cases) {
-    CFileConnector fresh;
-    CFMCEngine engine = c.fp7 ? Fp7Engine() : Fp5Engine();
-    const size_t pageSize = c.fp7 ? 4096 : 1024;
-    const size_t first = c.fp7 ? 2 : 4;
-    Bytes bytes(pageSize * (first + 1), 0);
-    bytes[first * pageSize + 14] = c.high;
-    bytes[first * pageSize + 15] = c.low;
-    WriteFileBytes(path, bytes);
-    ASSERT_EQ(fresh.OpenSource(Utf16(path).c_str()), 0);
-    ASSERT_TRUE(engine.Connect(&fresh));
-    EXPECT_EQ(engine.ReadPage(), c.read) << c.fp7 << " " << int{c.high} << " " << int{c.low};
-    EXPECT_EQ(engine.m_nFreeBytes, (c.high << 8) | c.low);
-    EXPECT_EQ(engine.m_nDataLength, c.length);
+  const std::tuple<bool, uint16_t, bool, uint16_t> cases[] = {
+      // fp7, count, read, length
+      {false, 0x0000, true, 1010}, {false, 0x0001, true, 1009}, {false, 0x0100, true, 754},
+      {false, 0x03F1, true, 1},    {false, 0x03F2, true, 1010}, {false, 0xFFFF, true, 1010},
+      {true, 0x0000, false, 0},    {true, 0x0FEC, false, 0},    {true, 0x0FEB, true, 1},
+      {true, 0x0100, true, 3820}};
+  for (const auto& [fp7, count, read, length] : cases) {
+    CFMCEngine engine = fp7 ? Fp7Engine() : Fp5Engine();
+    const size_t page = fp7 ? 2 * 4096 : 4 * 1024;
+    Bytes bytes(page + engine.m_nPageSize, 0);
+    bytes[page + 14] = static_cast<uint8_t>(count >> 8);
+    bytes[page + 15] = static_cast<uint8_t>(count);
+    Connect(engine, bytes);
+    EXPECT_EQ(engine.ReadPage(), read) << fp7 << " " << count;
+    EXPECT_EQ(engine.m_nFreeBytes, count);
+    EXPECT_EQ(engine.m_nDataLength, length);
+    engine.NextPage();
+    EXPECT_EQ(engine.m_nDataLength + engine.m_nFreeBytes, 0);
+    EXPECT_TRUE(std::all_of(engine.m_pPage, engine.m_pPage + CFMCEngine::kPageBufferSize,
+                            [](uint8_t b) { return b == 0; }));
   }
-}
-
-TEST_F(PageEngineTest, NextPageZeroesThePageAndClearsTheLengths) {
-  CFMCEngine engine = Fp5Engine();
-  Connect(engine, Bytes(1024 * 6, 0x22));
-  ASSERT_TRUE(engine.ReadPage());
-  engine.NextPage();
-  EXPECT_EQ(engine.m_nCurrentPage, 5u);
-  EXPECT_EQ(engine.m_nDataLength, 0);
-  EXPECT_EQ(engine.m_nFreeBytes, 0);
-  EXPECT_TRUE(std::all_of(engine.m_pPage, engine.m_pPage + CFMCEngine::kPageBufferSize,
-                          [](uint8_t b) { return b == 0; }));
 }
 
 // A sparse 40 MiB file with marked pages on both sides of the first read-ahead run's end.
 TEST_F(PageEngineTest, ReadsPagesBeyondTheFirstRunFromANewRunStartingThere) {
   constexpr uint32_t kPages = 40 * 1024;
-  constexpr uint32_t kRunPages = CFMCEngine::kCacheRunBytes / 1024;
-  const std::vector<uint32_t> marked = {32767, 32768, 4 + kRunPages - 1, 4 + kRunPages, kPages - 1};
-  { std::ofstream create(path, std::ios::binary); }
+  constexpr uint32_t kRunEnd = 4 + CFMCEngine::kCacheRunBytes / 1024;  // first page past the run
+  const std::vector<uint32_t> marked = {32767, 32768, kRunEnd - 1, kRunEnd, kPages - 1};
+  std::ofstream(path, std::ios::binary).close();
   std::filesystem::resize_file(path, uint64_t{kPages} * 1024);
-  {
-    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-    for (uint32_t page : marked) {
-      file.seekp(static_cast<std::streamoff>(page) * 1024 + 100);
-      file.write(reinterpret_cast<const char*>(&page), sizeof page);
-    }
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  for (uint32_t page : marked) {
+    file.seekp(static_cast<std::streamoff>(page) * 1024 + 100);
+    file.write(reinterpret_cast<const char*>(&page), sizeof page);
   }
+  file.close();
   CFMCEngine engine = Fp5Engine();
+  CFileConnector source;
   ASSERT_EQ(source.OpenSource(Utf16(path).c_str()), 0);
   ASSERT_TRUE(engine.Connect(&source));
-
   std::vector<uint32_t> found;
-  while (engine.ReadPage()) {
+  for (; engine.ReadPage(); engine.NextPage()) {
     uint32_t mark = 0;
-    std::copy_n(engine.m_pPage + 100, sizeof mark, reinterpret_cast<uint8_t*>(&mark));
-    if (mark != 0) {
-      EXPECT_EQ(mark, engine.m_nCurrentPage);
-      found.push_back(mark);
-    }
-    if (engine.m_nCurrentPage == 4 + kRunPages - 1) {
+    std::memcpy(&mark, engine.m_pPage + 100, sizeof mark);
+    if (mark != 0) found.push_back(mark);
+    EXPECT_TRUE(mark == 0 || mark == engine.m_nCurrentPage) << mark;
+    if (engine.m_nCurrentPage == kRunEnd - 1) {
       EXPECT_EQ(engine.m_nCacheFirstPage, 4u);
-      EXPECT_EQ(engine.m_nCacheLastPage, 4 + kRunPages - 1);
+      EXPECT_EQ(engine.m_nCacheLastPage, kRunEnd - 1);
     }
-    engine.NextPage();
   }
   EXPECT_EQ(found, marked);
-  EXPECT_EQ(engine.m_nCacheFirstPage, 4 + kRunPages);
+  EXPECT_EQ(engine.m_nCacheFirstPage, kRunEnd);
   EXPECT_EQ(engine.m_nCacheLastPage, kPages - 1);
-  EXPECT_EQ(engine.m_nCacheBytes, (kPages - 4 - kRunPages) * 1024);
-
+  EXPECT_EQ(engine.m_nCacheBytes, (kPages - kRunEnd) * 1024);
   // Going back to a page before the run loads a run from there.
   engine.m_nCurrentPage = 32768;
   ASSERT_TRUE(engine.ReadPage());
