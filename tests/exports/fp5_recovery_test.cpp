@@ -34,17 +34,6 @@ void StatusBar(const qrx_utf16_t* text, int32_t percent) {
   if (percent == g_breakAtPercent) g_breakByte = 1;
 }
 
-// Table.dbf of a folder: "name:type" per field, then the records with memo texts resolved.
-Rows ReadTable(const fs::path& folder) {
-  const DbfTable table = ReadDbf(folder / "Table.dbf");
-  Rows rows(1);
-  for (size_t i = 0; i < table.names.size(); ++i) {
-    rows[0].push_back(table.names[i] + ":" + table.types[i]);
-  }
-  rows.insert(rows.end(), table.rows.begin(), table.rows.end());
-  return rows;
-}
-
 // Columns in an order of their own: a date, text (type 5), long text (type 8) and a number;
 // record 1 comes back with its long text after record 2.
 Fp5FileBuilder People() {
@@ -89,9 +78,11 @@ class Fp5RecoveryTest : public ::testing::Test {
 
 TEST_F(Fp5RecoveryTest, TableWithDatesLongTextsAndARecordMetAgain) {
   ASSERT_EQ(Recover(People()), QRX_OK);
-  EXPECT_EQ(ReadTable(out),
-            (Rows{{"Born:D", "Name:C", "Notes:M", "Count:N"},
-                  {"990105", "Ann", std::string(200, 'n') + std::string(100, 'm'), "12"},
+  const DbfTable table = ReadDbf(out / "Table.dbf");
+  EXPECT_EQ(table.names, (std::vector<std::string>{"Born", "Name", "Notes", "Count"}));
+  EXPECT_EQ(table.types, "DCMN");
+  EXPECT_EQ(table.rows,
+            (Rows{{"990105", "Ann", std::string(200, 'n') + std::string(100, 'm'), "12"},
                   {"19991231", "Bob", "", ""},
                   {"", "Cy", "short", ""}}));
   EXPECT_EQ(g_diagnostics,
@@ -139,7 +130,7 @@ TEST_F(Fp5RecoveryTest, DamagedFilesGiveWhatTheirReadablePagesHold) {
     const int32_t result = Recover(dir / "db.fp5");
     ASSERT_TRUE(result == QRX_OK || result == QRX_NOTHING_TO_RECOVER) << i;
     if (i < 2) {  // a zeroed or cut-off data page costs its own rows only
-      const size_t rows = ReadTable(out).size() - 1;
+      const size_t rows = ReadDbf(out / "Table.dbf").rows.size();
       EXPECT_TRUE(rows > 30 && rows < 60) << i << ": " << rows;
     }
   }
@@ -149,10 +140,10 @@ TEST_F(Fp5RecoveryTest, RealSample) {
   const fs::path sample = fs::path(QRX_REAL_SAMPLES_DIR) / "fp5" / "CAKUNITS.FP5";
   if (!fs::exists(sample)) GTEST_SKIP() << "no real fp5 sample at " << sample;
   ASSERT_EQ(Recover(sample), QRX_OK);
-  const Rows rows = ReadTable(out);
-  EXPECT_EQ(rows[0].size(), 12u);
-  EXPECT_EQ(rows[0][0], "Rock unit:C");
-  EXPECT_GT(rows.size(), 1000u);
+  const DbfTable table = ReadDbf(out / "Table.dbf");
+  EXPECT_EQ(table.names.size(), 12u);
+  EXPECT_EQ(table.names[0] + table.types[0], "Rock unitC");
+  EXPECT_GT(table.rows.size(), 1000u);
 }
 
 TEST(Fp5CommandLine, RecoversAndPrintsTheReport) {

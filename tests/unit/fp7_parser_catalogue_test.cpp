@@ -9,20 +9,15 @@ using fp7::Bytes;
 using fp7::ChunkWriter;
 using Names = std::vector<std::string>;
 
-Names TableNames(const Fp7ParserProbe& parser) {
+// "id name" per table or column, and the type of a column.
+template <typename Info>
+Names Listed(const std::vector<std::unique_ptr<Info>>& infos) {
   Names names;
-  for (const auto& table : parser.m_ArrOfTables) {
-    names.push_back(std::to_string(table->m_dwID) + " " + table->m_szText);
-  }
-  return names;
-}
-
-// "id name type" per column.
-Names ColumnNames(const Fp7ParserProbe& parser) {
-  Names names;
-  for (const auto& column : parser.m_ArrOfColumns) {
-    names.push_back(std::to_string(column->m_dwID) + " " + column->m_szText + " " +
-                    std::to_string(column->m_dwType));
+  for (const auto& info : infos) {
+    names.push_back(std::to_string(info->m_dwID) + " " + info->m_szText);
+    if constexpr (std::is_same_v<Info, CColumnInfo>) {
+      names.back() += " " + std::to_string(info->m_dwType);
+    }
   }
   return names;
 }
@@ -44,9 +39,8 @@ TEST_F(Fp7ParserTest, TablesComeFromTheFirstPageThatListsAnyAndAnEmptyListEndsTh
   std::vector<Bytes> pages(11, Filler());
   pages[7] = TableListPage({TableNamed(129, "Customers"), TableNamed(130, "Orders")});
   pages[10] = TableListPage({TableNamed(131, "Later")});
-  OpenPages(pages);
-  parser.ReadListOfTables();
-  EXPECT_EQ(TableNames(parser), (Names{"129 Customers", "130 Orders"}));
+  OpenPages(pages).ReadListOfTables();
+  EXPECT_EQ(Listed(parser.m_ArrOfTables), (Names{"129 Customers", "130 Orders"}));
   EXPECT_EQ(parser.m_Engine.m_nCurrentPage, 2u);
 
   Fp7ParserProbe& emptyFirst = OpenPages({PageUnder({3, 16, 5}, [](ChunkWriter&) {}), pages[7]});
@@ -56,49 +50,45 @@ TEST_F(Fp7ParserTest, TablesComeFromTheFirstPageThatListsAnyAndAnEmptyListEndsTh
 
 TEST_F(Fp7ParserTest, TablesWithoutNameOrIdAreDroppedAndADamagedEntryEndsTheList) {
   OpenPages({PageUnder({3, 16, 5}, [](ChunkWriter& page) {
-    page.Push(129).Text(16, "Kept").Pop();
-    page.Push(130).Text(1, "no name").Pop();
+    page.Push(129).Text(16, "Kept").Pop().Push(130).Text(1, "no name").Pop();
     page.Push(131).Text(16, "First").Text(16, "Renamed").Pop();
-    page.Push(132).Pop();  // no values: the list ends here
-    page.Push(133).Text(16, "Never").Pop();
-  })});
-  parser.ReadListOfTables();
-  EXPECT_EQ(TableNames(parser), (Names{"129 Kept", "131 Renamed"}));
+    page.Push(132).Pop().Push(133).Text(16, "Never").Pop();  // 132 has no values: the list ends
+  })}).ReadListOfTables();
+  EXPECT_EQ(Listed(parser.m_ArrOfTables), (Names{"129 Kept", "131 Renamed"}));
 }
 
 TEST_F(Fp7ParserTest, SingleTableMarkerSwitchesToTheShortPathsOnlyForALoneTable) {
   const fp7::Table lone = TableNamed(129, "Lone", true);
   OpenPages({TableListPage({lone}), ColumnPage({129, 3, 5}, {{1, "Long path", {1, 1}}}),
-             ColumnPage({3, 5}, {{2, "Short path", {1, 1}}})});
-  parser.ReadListOfTables();
+             ColumnPage({3, 5}, {{2, "Short path", {1, 1}}})})
+      .ReadListOfTables();
   EXPECT_TRUE(parser.m_bSingleTableLayout);
   parser.ReadListOfColumns(129);
-  EXPECT_EQ(ColumnNames(parser), (Names{"2 Short path 1"}));
+  EXPECT_EQ(Listed(parser.m_ArrOfColumns), (Names{"2 Short path 1"}));
 
   Fp7ParserProbe& two = OpenPages({TableListPage({lone, TableNamed(130, "Second", true)})});
   two.ReadListOfTables();
-  EXPECT_EQ(two.m_ArrOfTables.size(), 2u);
   EXPECT_FALSE(two.m_bSingleTableLayout);
 }
 
 TEST_F(Fp7ParserTest, ColumnsOfEveryPageAreListedAndTheFirstDefinitionWins) {
-  const Bytes untyped = PageUnder({129, 3, 5}, [](ChunkWriter& page) {
-    page.Push(9).Text(16, "Untyped").Pop().Push(0).Text(16, "Id 0").Pop();
-    page.Push(10).Value(2, Bytes{1, 2}).Pop();  // no name
-  });
-  const Bytes noColumns = PageUnder({129, 3, 5}, [](ChunkWriter&) {});
   OpenPages({ColumnPage({129, 3, 5}, {{7, "First", {1, 4}}, {8, "Amount", {3, 2}}}), Filler(),
-             ColumnPage({129, 3, 5}, {{7, "Second", {3, 2}}}), untyped,
-             ColumnPage({130, 3, 5}, {{7, "Other table", {1, 1}}}), noColumns,
-             ColumnPage({129, 3, 5}, {{11, "After the end", {1, 1}}})});
-  parser.ReadListOfColumns(129);
-  EXPECT_EQ(ColumnNames(parser), (Names{"7 First 4", "8 Amount 2", "7 Second 2", "9 Untyped 1"}));
-
+             ColumnPage({129, 3, 5}, {{7, "Second", {3, 2}}}),
+             PageUnder({129, 3, 5},
+                       [](ChunkWriter& page) {  // untyped, id 0, no name
+                         page.Push(9).Text(16, "Untyped").Pop().Push(0).Text(16, "Id 0").Pop();
+                         page.Push(10).Value(2, Bytes{1, 2}).Pop();
+                       }),
+             ColumnPage({130, 3, 5}, {{7, "Other table", {1, 1}}}),
+             PageUnder({129, 3, 5}, [](ChunkWriter&) {}),  // no columns: the scan ends
+             ColumnPage({129, 3, 5}, {{11, "After the end", {1, 1}}})})
+      .ReadListOfColumns(129);
+  EXPECT_EQ(Listed(parser.m_ArrOfColumns),
+            (Names{"7 First 4", "8 Amount 2", "7 Second 2", "9 Untyped 1"}));
   EXPECT_EQ(parser.FillColumnCatalogue(), 1);
   ASSERT_EQ(parser.m_ColumnCatalogue.size(), 3u);
   EXPECT_EQ(parser.m_ColumnCatalogue.at(7).m_strName, "First");
   EXPECT_EQ(parser.m_ColumnCatalogue.at(7).m_dwType, uint32_t{kColumnTextKind4});
-
   parser.ReadListOfColumns(131);  // a new table starts from an empty list
   EXPECT_TRUE(parser.m_ArrOfColumns.empty());
 }
@@ -115,20 +105,17 @@ TEST(Fp7ColumnType, FromTheFirstTwoBytesLowByteFirst) {
 }
 
 TEST_F(Fp7ParserTest, ATableIdAbove255FindsRecordsUnderItsLowByteAndColumnsUnderTheFullId) {
-  fp7::Table big = TableNamed(300, "Big");
+  fp7::Table big = TableNamed(300, "Big"), decoy = TableNamed(44, "Decoy");  // 300's low byte
   big.columns = {{1, "Name", {1, 1}}};
+  decoy.columns = {{1, "Decoy", {1, 1}}};
   big.records = {{1, {{1, "x"}}}, {2, {{1, "y"}}}};
-  fp7::Table decoy = TableNamed(44, "Decoy");
-  decoy.columns = {{1, "Decoy column", {1, 1}}};
   ChunkWriter pages;
   fp7::WriteTableCatalogue(pages, {big});
   fp7::WriteColumns(pages, decoy);
   fp7::WriteColumns(pages, big);
   fp7::WriteRecords(pages, big);
-  OpenPages({pages.Text(1, "end").bytes()});
-  parser.ReadListOfTables();
-  parser.ReadListOfColumns(300);
-  EXPECT_EQ(ColumnNames(parser), (Names{"1 Name 1"}));
+  OpenPages({pages.Text(1, "end").bytes()}).ReadListOfColumns(300);
+  EXPECT_EQ(Listed(parser.m_ArrOfColumns), (Names{"1 Name 1"}));
   parser.FillColumnCatalogue();
   EXPECT_EQ(parser.ReadRecords(static_cast<uint8_t>(300), false), 0);
   EXPECT_EQ(parser.m_dwTotalRecords, 2u);

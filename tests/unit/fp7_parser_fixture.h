@@ -1,10 +1,9 @@
-// The fp7 parser in front of built files: a probe that opens its protected state, a fixture that
-// attaches parsers to files in a temporary folder with a log there, and page helpers.
+// The fp7 parser in front of built files: a probe that opens its protected state, page helpers,
+// and a fixture that attaches parsers to files in a temporary folder with a log there.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <list>
 #include <string>
@@ -23,15 +22,12 @@ class Fp7ParserProbe : public CFMLogicParser8 {
       CFMLogicParser8::m_BinaryData, CFMLogicParser8::m_bSingleTableLayout,
       CFMLogicParser8::m_ColumnCatalogue, CFMLogicParser8::m_DuplicateCounts,
       CFMLogicParser8::m_dwTotalColumns, CFMLogicParser8::m_dwTotalRecords,
-      CFMLogicParser8::m_dwUnknownColumns, CFMLogicParser8::m_Engine,
-      CFMLogicParser8::m_PendingRecords, CFMLogicParser8::ResetTable;
+      CFMLogicParser8::m_Engine, CFMLogicParser8::m_PendingRecords, CFMLogicParser8::ResetTable;
 };
 
 // A page that holds none of the paths the parser looks for.
 inline fp7::Bytes Filler() {
-  fp7::ChunkWriter page;
-  page.Push(9).Push(9).Text(1, "filler").Pop(2);
-  return page.bytes();
+  return fp7::ChunkWriter().Push(9).Push(9).Text(1, "filler").Pop(2).bytes();
 }
 
 inline fp7::Table TableNamed(uint32_t id, const std::string& name, bool singleTableMarker = false) {
@@ -49,8 +45,7 @@ inline fp7::Bytes PageUnder(std::initializer_list<uint32_t> path,
   fp7::ChunkWriter page;
   for (const uint32_t id : path) page.Push(id);
   body(page);
-  page.Pop(path.size()).Text(1, "behind");
-  return page.bytes();
+  return page.Pop(path.size()).Text(1, "behind").bytes();
 }
 
 class Fp7ParserTest : public ::testing::Test {
@@ -58,9 +53,9 @@ class Fp7ParserTest : public ::testing::Test {
   void SetUp() override { g_Log.Open((dir / "qrx.log").string().c_str(), true); }
   void TearDown() override { g_Log.Close(); }
 
-  // Attaches `parser` to `file` the first time, a parser of its own (returned) every later time.
+  // Attaches `parser` to the file the first time, a parser of its own (returned) every later time.
   Fp7ParserProbe& Open(const fp7::Bytes& file) {
-    const std::filesystem::path path = dir / ("db" + std::to_string(sources.size()) + ".fp7");
+    const auto path = dir / ("db" + std::to_string(sources.size()) + ".fp7");
     WriteFileBytes(path, file);
     Fp7ParserProbe& probe = sources.empty() ? parser : others.emplace_back();
     EXPECT_EQ(sources.emplace_back().OpenSource(Utf16(path).c_str()), 0);
@@ -70,9 +65,6 @@ class Fp7ParserTest : public ::testing::Test {
   // The data areas become pages 2, 3, ...
   Fp7ParserProbe& OpenPages(const std::vector<fp7::Bytes>& pages) {
     return Open(fp7::MakeFile(pages));
-  }
-  bool Logged(const std::string& text) const {
-    return ReadFileText(dir / "qrx.log").find(text) != std::string::npos;
   }
 
   TempDir dir;

@@ -11,11 +11,15 @@
 #include "diag/log.h"
 #include "parser/result_path.h"
 #include "platform/heap.h"
+#include "support/dbf_reader.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using Values = std::vector<std::pair<uint32_t, std::string>>;
+using Names = std::vector<std::string>;
 
 template <typename T>
 T* HeapCopy(const std::string& bytes) {
@@ -29,6 +33,7 @@ class TestParser : public CFMLogicParserBase {
  public:
   TestParser() : CFMLogicParserBase(engine) {}
 
+  // Columns 1, 2, ... named by one letter each.
   void AddColumns(const std::string& names, uint32_t type = kColumnText) {
     for (const char name : names) {
       auto& column = m_ArrOfColumns.emplace_back(std::make_unique<CColumnInfo>());
@@ -37,7 +42,7 @@ class TestParser : public CFMLogicParserBase {
       column->SetText(&name, 1);
     }
   }
-  void AddRow(const std::vector<std::pair<uint32_t, std::string>>& values) {
+  void AddRow(const Values& values) {
     CRowOfTable& row = m_DataOfTable.emplace_back();
     for (const auto& [id, text] : values) {
       auto& value = row.m_Fields.emplace_back(std::make_unique<CDataOfField>());
@@ -46,19 +51,11 @@ class TestParser : public CFMLogicParserBase {
       value->m_dwLength = static_cast<uint32_t>(text.size());
     }
   }
-  // An empty name or empty bytes stay absent.
-  void AddObject(uint32_t key, const std::string& name, const std::string& bytes) {
-    auto& object = m_BinaryData[key] = std::make_unique<CBinaryDataInfo>();
-    object->m_szName = name.empty() ? nullptr : HeapCopy<char>(name);
-    object->m_dwNameLength = static_cast<uint32_t>(name.size());
-    object->m_pData = bytes.empty() ? nullptr : HeapCopy<uint8_t>(bytes);
-    object->m_dwSize = static_cast<uint32_t>(bytes.size());
-  }
 
   CFMCEngine engine{4096, 0, 0, true};
-  using CFMLogicParserBase::m_ArrOfColumns, CFMLogicParserBase::m_ColumnCatalogue,
-      CFMLogicParserBase::m_ColumnWidths, CFMLogicParserBase::m_dwTotalColumns,
-      CFMLogicParserBase::m_dwTotalRecords, CFMLogicParserBase::m_bTableWritten;
+  using CFMLogicParserBase::m_ArrOfColumns, CFMLogicParserBase::m_BinaryData,
+      CFMLogicParserBase::m_ColumnCatalogue, CFMLogicParserBase::m_ColumnWidths,
+      CFMLogicParserBase::m_dwTotalColumns, CFMLogicParserBase::m_dwTotalRecords;
 };
 
 class ParserBaseTest : public ::testing::Test {
@@ -109,10 +106,10 @@ TEST_F(ParserBaseTest, EachRowIsOneRecordWithTheFirstValueOfEachColumn) {
   parser.AddRow({{1, "x"}, {3, "19991231"}, {1, "zzz"}});
   parser.AddRow({{2, "y"}});  // would otherwise fill the first row's empty second field
   EXPECT_EQ(parser.CreateResultFile(ResultPath().c_str()), 0);
-  EXPECT_TRUE(parser.m_bTableWritten);
-  const std::string dbf = ReadFileText(out / "Table.dbf");
-  EXPECT_EQ(dbf[4], 2);                                          // record count
-  EXPECT_EQ(dbf.substr(129), " x   19991231    y        \x1A");  // widths 3, 1, 8
+  const DbfTable table = ReadDbf(out / "Table.dbf");
+  EXPECT_EQ(table.types, "CCD");
+  EXPECT_EQ(table.widths, (std::vector<unsigned>{3, 1, 8}));
+  EXPECT_EQ(table.rows, (std::vector<Names>{{"x", "", "19991231"}, {"", "y", ""}}));
 }
 
 TEST_F(ParserBaseTest, TablesWithoutColumnsWidthsOrRoomInTheHeaderGetNoFile) {
@@ -120,13 +117,12 @@ TEST_F(ParserBaseTest, TablesWithoutColumnsWidthsOrRoomInTheHeaderGetNoFile) {
   parser.AddColumns("A");
   parser.AddRow({{1, ""}});  // all widths 0
   EXPECT_EQ(parser.CreateResultFile(ResultPath().c_str()), 0);
-  std::vector<std::pair<uint32_t, std::string>> values;
+  Values values;
   for (uint32_t id = 2; id <= 301; ++id) values.emplace_back(id, std::string(250, 'x'));
   parser.AddColumns(std::string(300, 'C'));
   parser.AddRow(values);  // 301 columns, records of 75000 bytes
   EXPECT_EQ(parser.CreateResultFile(ResultPath().c_str()), 0);
   EXPECT_TRUE(fs::is_empty(out));
-  EXPECT_FALSE(parser.m_bTableWritten);
 }
 
 TEST_F(ParserBaseTest, WriteTableHeaderNumbersPlaceholdersAndClampsWidths) {
@@ -137,42 +133,30 @@ TEST_F(ParserBaseTest, WriteTableHeaderNumbersPlaceholdersAndClampsWidths) {
   parser.m_dwTotalRecords = 1;
   EXPECT_EQ(parser.WriteTableHeader(ResultPath().c_str()), 0);
   parser.WriteValue("Bob", 2, 3);
-  std::string catalogue;
-  for (const auto& [id, column] : parser.m_ColumnCatalogue) {
-    catalogue += std::to_string(id) + ":" + column.m_strName + ":" +
-                 std::to_string(column.m_dwWidth) + ":" + std::to_string(column.m_dwType) + " ";
-  }
-  EXPECT_EQ(catalogue,
-            "2:Name:5:1 4:Unknown 1:5:1 5:Long:10:6 6:Edge:260:1 7:Unknown 2:5:1 "
-            "9:Unknown 3:5:1 ");
   EXPECT_EQ(parser.CloseResult(), 1);
   EXPECT_TRUE(parser.m_ColumnCatalogue.empty());
-  const std::string dbf = ReadFileText(out / "Table.dbf");
-  // Width 260 is declared as a character column; the writer makes it a memo field.
-  EXPECT_EQ(std::string({dbf[43], dbf[75], dbf[107], dbf[139], dbf[171], dbf[203]}), "CCMMCC");
-  EXPECT_EQ(dbf.substr(225), " Bob  " + std::string(35, ' ') + "\x1A");
+  const DbfTable table = ReadDbf(out / "Table.dbf");
+  EXPECT_EQ(table.names, (Names{"Name", "Unknown 1", "Long", "Edge", "Unknown 2", "Unknown 3"}));
+  EXPECT_EQ(table.types, "CCMMCC");  // the writer makes width 260 a memo field
+  EXPECT_EQ(table.widths, (std::vector<unsigned>{5, 5, 10, 10, 5, 5}));
+  EXPECT_EQ(table.rows, (std::vector<Names>{{"Bob", "", "", "", "", ""}}));
 }
 
 TEST_F(ParserBaseTest, ContainerFilesLandInTheResultFolderWhateverTheirNames) {
   fs::create_directory(dir / "outside");
   WriteFileBytes(dir / "outside" / "passwd", {'k', 'e', 'e', 'p'});
   WriteFileBytes(out / "old.bin", {'o', 'l', 'd'});
-  const std::vector<std::pair<std::string, std::string>> objects = {
-      {"photo.jpg", "first"},
-      {"no bytes", ""},
-      {"", "no name"},
-      {"photo.jpg", "second"},
-      {"old.bin", "new"},
-      {"../x", "6"},
-      {(dir / "outside" / "passwd").string(), "7"},
-      {"a\\b", "8"},
-      {"..", "9"},
-      {"\x01"
-       "ctl\x1F",
-       "10"},
-      {std::string(300, 'n') + ".txt", "11"}};
-  for (uint32_t key = 1; key <= objects.size(); ++key) {
-    parser.AddObject(key, objects[key - 1].first, objects[key - 1].second);
+  // Object k holds the text of k; object 2 holds nothing, object 3 has no name.
+  const std::string outside = (dir / "outside" / "passwd").string(), n300 = std::string(300, 'n');
+  const Names names = {"photo.jpg", "no bytes", "",   "photo.jpg",      "old.bin",    "../x",
+                       outside,     "a\\b",     "..", "\x01\x63tl\x1F", n300 + ".txt"};
+  for (uint32_t key = 1; key <= names.size(); ++key) {
+    const std::string bytes = key == 2 ? "" : std::to_string(key);
+    auto& object = parser.m_BinaryData[key] = std::make_unique<CBinaryDataInfo>();
+    object->m_szName = names[key - 1].empty() ? nullptr : HeapCopy<char>(names[key - 1]);
+    object->m_dwNameLength = static_cast<uint32_t>(names[key - 1].size());
+    object->m_pData = bytes.empty() ? nullptr : HeapCopy<uint8_t>(bytes);
+    object->m_dwSize = static_cast<uint32_t>(bytes.size());
   }
   EXPECT_EQ(parser.CreateBinaryFiles(ResultPath().c_str()), 0);
   std::map<std::string, std::string> files;
@@ -181,16 +165,11 @@ TEST_F(ParserBaseTest, ContainerFilesLandInTheResultFolderWhateverTheirNames) {
       files[fs::relative(entry.path(), dir.path()).string()] = ReadFileText(entry.path());
     }
   }
-  EXPECT_EQ(files,
-            (std::map<std::string, std::string>{{"outside/passwd", "keep"},
-                                                {"out/photo.jpg", "second"},
-                                                {"out/old.bin", "new"},
-                                                {"out/x", "6"},
-                                                {"out/passwd", "7"},
-                                                {"out/b", "8"},
-                                                {"out/Object_9", "9"},
-                                                {"out/ctl", "10"},
-                                                {"out/" + std::string(124, 'n') + ".txt", "11"}}));
+  std::string listed;
+  for (const auto& [path, text] : files) listed += path + "=" + text + " ";
+  EXPECT_EQ(listed, "out/Object_9=9 out/b=8 out/ctl=10 out/" + std::string(124, 'n') +
+                        ".txt=11 out/old.bin=5 out/passwd=7 out/photo.jpg=4 out/x=6 "
+                        "outside/passwd=keep ");
   fs::current_path(out);  // a path without a folder must not mean the working folder
   parser.CreateBinaryFiles(u"Table.dbf");
   fs::current_path(dir.path());
@@ -208,18 +187,15 @@ TEST(ResultPathFor, KeepsTheTableNameInsideTheTargetFolder) {
 
 TEST(SeenRecords, PagesAreTakenOnlyWhereIdsNeedThem) {
   CSeenRecords seen;
-  const uint32_t farId = 3 * CSeenRecords::kIdsPerPage + 1;
+  const uint32_t page = CSeenRecords::kIdsPerPage;
   qrx::heap::ResetCounting();
-  EXPECT_TRUE(seen.Set(5) && seen.Set(6) && seen.Set(farId));
+  EXPECT_TRUE(seen.Set(5) && seen.Set(6) && seen.Set(3 * page + 1));
   EXPECT_EQ(qrx::heap::AllocationCount(), 2u);
-  EXPECT_TRUE(seen.Test(5) && seen.Test(farId));
-  EXPECT_FALSE(seen.Test(7) || seen.Test(farId - 1) || seen.Test(CSeenRecords::kIdsPerPage + 5));
+  EXPECT_TRUE(seen.Test(5) && seen.Test(3 * page + 1));
+  EXPECT_FALSE(seen.Test(7) || seen.Test(3 * page) || seen.Test(page + 5));
   qrx::heap::ResetCounting(1);  // the next page cannot be had
-  EXPECT_FALSE(seen.Set(CSeenRecords::kIdsPerPage));
-  EXPECT_FALSE(seen.Test(CSeenRecords::kIdsPerPage));
+  EXPECT_FALSE(seen.Set(page) || seen.Test(page));
   qrx::heap::ResetCounting();
-  seen.Clear();
-  EXPECT_FALSE(seen.Test(5));
 }
 
 }  // namespace
