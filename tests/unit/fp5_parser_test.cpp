@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <list>
 #include <string>
 #include <vector>
 
-#include "api/crash_filter.h"
-#include "api/library_state.h"
 #include "diag/log.h"
 #include "diag/report.h"
 #include "platform/heap.h"
@@ -72,18 +68,19 @@ class Fp5ParserTest : public ::testing::Test {
   std::list<Parser5> parsers;
 };
 
-TEST_F(Fp5ParserTest, ARecordMetAgainJoinsItsFirstRow) {
-  Parser5& parser = Walk({Record(1, {Value("a")}), Record(1, {Value("b")}), Record(2, {Value("c")}),
-                          Record(1, {Value("d")})});
-  EXPECT_EQ(parser.Rows(), "1=a 1=b 1=d |1=c ");
-}
-
-TEST_F(Fp5ParserTest, LongTextPiecesListedApartJoinInListOrder) {
-  Parser5& parser = Walk({Record(1, {Value("a"), Fp5Field::LongText(1, {"x1"})}),
-                          Record(2, {Fp5Field::LongText(1, {"y"})}),
-                          Record(1, {Fp5Field::LongText(1, {"x2"}, 2)}), Record(3, {Value("c")}),
-                          Record(1, {Fp5Field::LongText(1, {"x3"}, 3)})});
-  EXPECT_EQ(parser.Rows(), "1=a 1=x1x2x3 |1=c |1=y ");
+// A record met again adds its values to its first row; long-text pieces listed apart join in
+// list order.
+TEST_F(Fp5ParserTest, ARecordMetAgainJoinsItsFirstRowAndLongTextPiecesJoinInListOrder) {
+  EXPECT_EQ(Walk({Record(1, {Value("a")}), Record(1, {Value("b")}), Record(2, {Value("c")}),
+                  Record(1, {Value("d")})})
+                .Rows(),
+            "1=a 1=b 1=d |1=c ");
+  EXPECT_EQ(Walk({Record(1, {Value("a"), Fp5Field::LongText(1, {"x1"})}),
+                  Record(2, {Fp5Field::LongText(1, {"y"})}),
+                  Record(1, {Fp5Field::LongText(1, {"x2"}, 2)}), Record(3, {Value("c")}),
+                  Record(1, {Fp5Field::LongText(1, {"x3"}, 3)})})
+                .Rows(),
+            "1=a 1=x1x2x3 |1=c |1=y ");
 }
 
 TEST_F(Fp5ParserTest, AFailedAllocationCostsOnlyItsValue) {
@@ -130,21 +127,6 @@ TEST_F(Fp5ParserTest, GradeIsTheShareOfWalkedPagesHoldingRecordData) {
     EXPECT_EQ(Process(Attach(file)), 0);
     EXPECT_EQ(g_Report.Grade(), grade) << emptyPages;
   }
-}
-
-TEST(Fp5ParserDeathTest, ACrashWhileItRunsDoesNotCallItAbsent) {
-  TempDir dir;
-  const std::string logPath = (dir / "crash.log").string();
-  Parser5 parser;
-  EXPECT_EXIT(
-      {
-        g_Log.Open(logPath.c_str(), true);
-        g_pCurrentParser5 = &parser;
-        InstallCrashFilter();
-        std::abort();
-      },
-      ::testing::ExitedWithCode(128 + SIGABRT), "");
-  EXPECT_NE(ReadFileText(logPath).find("FileMaker8parser not created\nEnd of"), std::string::npos);
 }
 
 }  // namespace

@@ -104,21 +104,4 @@ TEST(Fp7ColumnType, FromTheFirstTwoBytesLowByteFirst) {
   }
 }
 
-TEST_F(Fp7ParserTest, ATableIdAbove255FindsRecordsUnderItsLowByteAndColumnsUnderTheFullId) {
-  fp7::Table big = TableNamed(300, "Big"), decoy = TableNamed(44, "Decoy");  // 300's low byte
-  big.columns = {{1, "Name", {1, 1}}};
-  decoy.columns = {{1, "Decoy", {1, 1}}};
-  big.records = {{1, {{1, "x"}}}, {2, {{1, "y"}}}};
-  ChunkWriter pages;
-  fp7::WriteTableCatalogue(pages, {big});
-  fp7::WriteColumns(pages, decoy);
-  fp7::WriteColumns(pages, big);
-  fp7::WriteRecords(pages, big);
-  OpenPages({pages.Text(1, "end").bytes()}).ReadListOfColumns(300);
-  EXPECT_EQ(Listed(parser.m_ArrOfColumns), (Names{"1 Name 1"}));
-  parser.FillColumnCatalogue();
-  EXPECT_EQ(parser.ReadRecords(static_cast<uint8_t>(300), false), 0);
-  EXPECT_EQ(parser.m_dwTotalRecords, 2u);
-}
-
 }  // namespace

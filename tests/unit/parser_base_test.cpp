@@ -185,17 +185,4 @@ TEST(ResultPathFor, KeepsTheTableNameInsideTheTargetFolder) {
   EXPECT_EQ(ResultPathFor(deep + u"dddd", u"Sales", u"Table"), u"");
 }
 
-TEST(SeenRecords, PagesAreTakenOnlyWhereIdsNeedThem) {
-  CSeenRecords seen;
-  const uint32_t page = CSeenRecords::kIdsPerPage;
-  qrx::heap::ResetCounting();
-  EXPECT_TRUE(seen.Set(5) && seen.Set(6) && seen.Set(3 * page + 1));
-  EXPECT_EQ(qrx::heap::AllocationCount(), 2u);
-  EXPECT_TRUE(seen.Test(5) && seen.Test(3 * page + 1));
-  EXPECT_FALSE(seen.Test(7) || seen.Test(3 * page) || seen.Test(page + 5));
-  qrx::heap::ResetCounting(1);  // the next page cannot be had
-  EXPECT_FALSE(seen.Set(page) || seen.Test(page));
-  qrx::heap::ResetCounting();
-}
-
 }  // namespace
