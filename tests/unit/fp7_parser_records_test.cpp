@@ -8,6 +8,7 @@ namespace {
 
 using fp7::Bytes;
 using fp7::ChunkWriter;
+using Rows = std::vector<std::vector<std::string>>;
 
 constexpr uint32_t kTable = 129;
 
@@ -21,166 +22,107 @@ Bytes CataloguePage() {
   return page.bytes();
 }
 
-// A record page: the record list of table 129 opened, `records` written, the list closed.
-Bytes RecordPage(const std::function<void(ChunkWriter&)>& records) {
+// A page with these occurrences of T's records, its list closed.
+Bytes RecordPage(const std::vector<fp7::Record>& records) {
+  fp7::Table table = TableNamed(kTable, "T");
+  table.records = records;
   ChunkWriter page;
-  page.Push(kTable).Push(5);
-  records(page);
-  page.Pop(2).Text(1, "behind");
-  return page.bytes();
+  fp7::WriteRecords(page, table);
+  return page.Text(1, "behind").bytes();
 }
 
-Bytes Letters(char letter, size_t count) {
-  return fp7::EncodeText(std::string(count, letter));
+// Record 1 with "one" and the first 1000 bytes of a text in column 3 announced as `total` bytes.
+Bytes Announced(uint32_t total) {
+  return PageUnder({kTable, 5}, [=](ChunkWriter& p) {
+    p.Push(1).Text(1, "one").Push(3);
+    p.ValueAs(0x03, 0, Bytes{0, 0, uint8_t(total >> 8), uint8_t(total)});
+    p.Text(1, std::string(1000, 'a')).Pop(2);
+  });
+}
+// A later piece of that text: a value of column 3 in another occurrence of record 1.
+Bytes Piece(char letter, size_t count) {
+  return RecordPage({{1, {{3, std::string(count, letter)}}}});
 }
 
 class Fp7RecordsTest : public Fp7ParserTest {
  protected:
-  // Runs the whole recovery; the rows of T.dbf.
-  DbfTable Recover(int32_t expected = 0) {
-    std::filesystem::create_directory(dir / "out");
-    EXPECT_EQ(parser.Process(Utf16(dir / "out").c_str()), expected);
-    return ReadDbf(dir / "out" / "T.dbf");
-  }
   void Count() {
     parser.ReadListOfTables();
     parser.ReadListOfColumns(kTable);
     parser.FillColumnCatalogue();
     parser.ReadRecords(kTable, false);
   }
+  // The whole recovery; the table written.
+  DbfTable Recover(int32_t expected = 0) {
+    parser.ResetTable();
+    EXPECT_EQ(parser.Process(Utf16(dir / "out").c_str()), expected);
+    return ReadDbf(dir / "out" / "T.dbf");
+  }
 };
 
 TEST_F(Fp7RecordsTest, ARecordOnTwoPagesIsCountedOnceAndWrittenOnceWithBothOccurrences) {
-  OpenPages({CataloguePage(), Filler(),
-             RecordPage([](ChunkWriter& p) { p.Push(10).Text(1, "ten").Pop(); }),
-             RecordPage([](ChunkWriter& p) { p.Push(11).Text(1, "eleven").Pop(); }), Filler(),
-             RecordPage([](ChunkWriter& p) { p.Push(10).Text(2, "second half").Pop(); })});
+  constexpr uint32_t kFar = 200000000;  // beyond the first page of seen ids
+  OpenPages({CataloguePage(), RecordPage({{10, {{1, "ten"}}}, {kFar, {{1, "far"}}}}),
+             RecordPage({{11, {{1, "eleven"}}}}), Filler(),
+             RecordPage({{10, {{2, "second half"}}}, {kFar, {{2, "again"}}}})});
   Count();
-  EXPECT_EQ(parser.m_dwTotalRecords, 2u);
-  EXPECT_EQ(parser.m_DuplicateCounts, (std::map<uint32_t, uint32_t>{{10, 2}}));
-  parser.LogRecordSummary();
-  EXPECT_TRUE(
-      Logged("Duplicated records count:1\nStart enumerating of duplicated records...\n"
-             "\tID:10 , Stored count: 2\nEnd enumerating of duplicated records.\n"));
-
+  EXPECT_EQ(parser.m_dwTotalRecords, 3u);
+  EXPECT_EQ(parser.m_DuplicateCounts, (std::map<uint32_t, uint32_t>{{10, 2}, {kFar, 2}}));
   const DbfTable table = Recover();
-  EXPECT_EQ(table.declaredRows, 2u);
-  EXPECT_EQ(table.rows, (std::vector<std::vector<std::string>>{{"eleven", "", ""},
-                                                               {"ten", "second half", ""}}));
-  EXPECT_TRUE(Logged("Write to DBF: Cols 2, ID:10, TOTAL RECs:1"));
+  EXPECT_EQ(table.declaredRows, 3u);
+  EXPECT_EQ(table.rows,
+            (Rows{{"eleven", "", ""}, {"ten", "second half", ""}, {"far", "again", ""}}));
 }
 
 TEST_F(Fp7RecordsTest, ALongTextIsJoinedFromItsOccurrencesUpToItsDeclaredLength) {
-  const auto declared = [](uint32_t total, const Bytes& first) {
-    return [=](ChunkWriter& p) {
-      p.Push(1).Push(3).ValueAs(0x03, 0, Bytes{0, 0, uint8_t(total >> 8), uint8_t(total)});
-      p.Value(1, first).Pop(2);
-    };
-  };
-  const auto piece = [](const Bytes& bytes) {
-    return [=](ChunkWriter& p) { p.Push(1).Value(3, bytes).Pop(); };
-  };
-  OpenPages({CataloguePage(), RecordPage(declared(2500, Letters('a', 1000))),
-             RecordPage(piece(Letters('b', 1000))), RecordPage(piece(Letters('c', 500)))});
+  OpenPages({CataloguePage(), Announced(2500), Piece('b', 1000), Piece('c', 500)});
   Count();
   EXPECT_EQ(parser.m_ColumnCatalogue.at(3).m_dwWidth, 2500u);
-  DbfTable table = Recover();
-  ASSERT_EQ(table.rows.size(), 1u);
+  const DbfTable table = Recover();
   EXPECT_EQ(table.types, "CCM");
-  EXPECT_EQ(table.rows[0][2],
-            std::string(1000, 'a') + std::string(1000, 'b') + std::string(500, 'c'));
+  EXPECT_EQ(
+      table.rows,
+      (Rows{{"one", "", std::string(1000, 'a') + std::string(1000, 'b') + std::string(500, 'c')}}));
 }
 
 TEST_F(Fp7RecordsTest, APieceBeyondTheDeclaredLengthIsWrittenAsAFieldOfItsOwn) {
-  OpenPages({CataloguePage(), RecordPage([](ChunkWriter& p) {
-               p.Push(1).Text(1, "one").Push(3).ValueAs(0x03, 0, Bytes{0, 0, 0x07, 0xD0});
-               p.Value(1, Letters('a', 1000)).Pop(2);
-             }),
-             RecordPage([](ChunkWriter& p) { p.Push(1).Value(3, Letters('b', 600)).Pop(); }),
-             RecordPage([](ChunkWriter& p) { p.Push(1).Value(3, Letters('c', 600)).Pop(); })});
-  const DbfTable table = Recover();
-  // 1000 + 600 fit the 2000 announced; the third piece would not, and follows as a value of its
-  // own, which the writer places in a row of its own.
-  ASSERT_EQ(table.rows.size(), 2u);
-  EXPECT_EQ(table.rows[0][0], "one");
-  EXPECT_EQ(table.rows[0][2], std::string(1000, 'a') + std::string(600, 'b'));
-  EXPECT_EQ(table.rows[1][2], std::string(600, 'c'));
+  OpenPages({CataloguePage(), Announced(2000), Piece('b', 600), Piece('c', 600)});
+  // 1000 + 600 fit the 2000 announced; the third piece follows as a value of its own, which the
+  // writer places in a row of its own.
+  EXPECT_EQ(Recover().rows, (Rows{{"one", "", std::string(1000, 'a') + std::string(600, 'b')},
+                                  {"", "", std::string(600, 'c')}}));
 }
 
 TEST_F(Fp7RecordsTest, FieldsWithoutAColumnGetNumberedPlaceholderColumnsAsWideAsTheirValues) {
-  OpenPages({CataloguePage(), RecordPage([](ChunkWriter& p) {
-               p.Push(1).Text(9, "nine").Text(4, "abcdefgh").Text(1, "x").Pop();
-               p.Push(2).Text(4, "ab").Text(7, "seven!").Pop();
-             })});
+  OpenPages(
+      {CataloguePage(), RecordPage({{1, {{1, "x"}, {4, "abcdefgh"}, {9, "nine"}}},
+                                    {2, {{4, "ab"}, {7, "seven!"}}},
+                                    {3, {{1, ""}, {2, ""}}}})});  // only empty values: no record
   Count();
-  EXPECT_EQ(parser.m_dwUnknownColumns, 3u);
-  EXPECT_EQ(parser.m_dwTotalColumns, 6u);
-  parser.LogRecordSummary();
-  EXPECT_TRUE(Logged("Unknown column count:3\n"));
-  EXPECT_TRUE(Logged("Added Unknown Column added. ID 9, name Unknown %, initial size 4\n"));
-
-  parser.ResetTable();
+  EXPECT_EQ(parser.m_dwTotalRecords, 2u);
   const DbfTable table = Recover();
   EXPECT_EQ(table.names, (std::vector<std::string>{"Name", "Note", "Text", "Unknown 1", "Unknown 2",
                                                    "Unknown 3"}));
   EXPECT_EQ(table.widths, (std::vector<unsigned>{5, 5, 5, 8, 6, 5}));
-}
-
-TEST_F(Fp7RecordsTest, ARecordOfEmptyValuesIsNeitherCountedNorWritten) {
-  OpenPages({CataloguePage(), RecordPage([](ChunkWriter& p) {
-               p.Push(1).Value(1, {}).Value(2, {}).Pop();
-               p.Push(2).Text(1, "kept").Pop();
-             })});
-  Count();
-  EXPECT_EQ(parser.m_dwTotalRecords, 1u);
-  parser.ResetTable();
-  EXPECT_EQ(Recover().rows, (std::vector<std::vector<std::string>>{{"kept", "", ""}}));
+  EXPECT_EQ(table.rows.size(), 2u);
 }
 
 TEST_F(Fp7RecordsTest, ARecordListWithoutRecordsEndsBothPasses) {
-  ChunkWriter empty;
-  empty.Push(kTable).Push(5).Pop(2).Text(1, "behind");
-  OpenPages({CataloguePage(), RecordPage([](ChunkWriter& p) { p.Push(1).Text(1, "a").Pop(); }),
-             empty.bytes(), RecordPage([](ChunkWriter& p) { p.Push(2).Text(1, "b").Pop(); })});
+  OpenPages({CataloguePage(), RecordPage({{1, {{1, "a"}}}}), RecordPage({}),
+             RecordPage({{2, {{1, "b"}}}})});
   Count();
   EXPECT_EQ(parser.m_dwTotalRecords, 1u);
-  parser.ResetTable();
-  EXPECT_EQ(Recover(-3).rows, (std::vector<std::vector<std::string>>{{"a", "", ""}}));
+  EXPECT_EQ(Recover(-3).rows, (Rows{{"a", "", ""}}));
 }
 
-TEST_F(Fp7RecordsTest, RecordIdsBeyondTheFirstBitSetPageAreToldApart) {
-  constexpr uint32_t kFar = 200000000;
-  OpenPages({CataloguePage(), RecordPage([](ChunkWriter& p) {
-               p.Push(5).Text(1, "near").Pop().Push(kFar).Text(1, "far").Pop();
-               p.Push(kFar + 1).Text(1, "farther").Pop();
-             }),
-             RecordPage([](ChunkWriter& p) { p.Push(kFar).Text(2, "again").Pop(); })});
-  Count();
-  EXPECT_EQ(parser.m_dwTotalRecords, 3u);
-  EXPECT_EQ(parser.m_DuplicateCounts, (std::map<uint32_t, uint32_t>{{kFar, 2}}));
-  parser.ResetTable();
-  EXPECT_EQ(Recover().rows, (std::vector<std::vector<std::string>>{
-                                {"near", "", ""}, {"farther", "", ""}, {"far", "again", ""}}));
-}
-
-TEST_F(Fp7RecordsTest, TheStateDumpNamesPendingRecordsAndTheTableResetDropsThem) {
-  OpenPages({CataloguePage(), RecordPage([](ChunkWriter& p) { p.Push(10).Text(1, "ten").Pop(); }),
-             RecordPage([](ChunkWriter& p) { p.Push(10).Text(2, "more").Pop(); })});
+TEST_F(Fp7RecordsTest, TheTableResetDropsPendingRecords) {
+  OpenPages({CataloguePage(), RecordPage({{10, {{1, "ten"}}}}), RecordPage({{10, {{2, "x"}}}})});
   Count();
   CRowOfTable first;
   first.m_dwKey = 10;
-  first.m_Fields.emplace_back(new CDataOfField);
-  first.m_Fields.back()->m_dwID = 1;
-  first.m_Fields.back()->SetText("ten", 3);
-  first.m_Fields.back()->m_dwLength = 3;
-  EXPECT_EQ(parser.AddRecord(first), 0);
-  EXPECT_EQ(parser.DumpParserState(), 0);
-  EXPECT_TRUE(Logged("Loaded Page:"));
-  EXPECT_TRUE(Logged("Current saved records :\nTotal records founded:1\n"));
-  EXPECT_TRUE(
-      Logged("Current collected founded count :1\nStart enumerating of incomplete "
-             "records...\nOne record. ID10\nField[0], id 1, data ten\n"
-             "End enumerating of incomplete records...\nPage data\nPage dump:\n"));
+  first.m_Fields.emplace_back(new CDataOfField)->SetText("ten", 3);
+  EXPECT_EQ(parser.AddRecord(first), 0);  // one of two occurrences: pending
+  EXPECT_EQ(parser.m_PendingRecords.size(), 1u);
   parser.ResetTable();
   EXPECT_TRUE(parser.m_PendingRecords.empty());
   EXPECT_TRUE(parser.m_DuplicateCounts.empty());
