@@ -16,7 +16,7 @@ Names Listed(const std::vector<std::unique_ptr<Info>>& infos) {
   for (const auto& info : infos) {
     names.push_back(std::to_string(info->m_dwID) + " " + info->m_szText);
     if constexpr (std::is_same_v<Info, CColumnInfo>) {
-      names.back() += " " + std::to_string(info->m_dwType);
+      names.back().append(1, ' ').append(std::to_string(info->m_dwType));
     }
   }
   return names;

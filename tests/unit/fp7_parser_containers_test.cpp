@@ -1,5 +1,6 @@
 // Container objects: pieces joined by object id across pages, declared sizes, file references.
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "fp7_parser_fixture.h"
 
@@ -25,7 +26,7 @@ Bytes Data(uint32_t key, size_t count, uint8_t byte, uint32_t declared = 0) {
 std::string Object(const Fp7ParserProbe& parser, uint32_t id) {
   const CBinaryDataInfo& object = *parser.m_BinaryData.at(id);
   std::string shown = object.m_szName != nullptr ? object.m_szName : "(none)";
-  shown += ":" + std::to_string(object.m_dwSize) + ":";
+  shown.append(1, ':').append(std::to_string(object.m_dwSize)).append(1, ':');
   for (uint32_t i = 0; object.m_pData != nullptr && i < object.m_dwSize; ++i) {
     shown += std::to_string(object.m_pData[i]);
   }
@@ -40,9 +41,9 @@ TEST_F(Fp7ParserTest, ContainerPiecesFromTwoPagesLandAt1000ByteOffsets) {
       .ReadBynaryData(129);
   ASSERT_EQ(parser.m_BinaryData.size(), 1u);
   const CBinaryDataInfo& object = *parser.m_BinaryData.at(7);
-  Bytes expected(1000, 0xAA);
-  expected.resize(2000, 0);
-  expected.resize(2200, 0xCC);
+  Bytes expected(2200, 0);
+  std::fill_n(expected.begin(), 1000, 0xAA);
+  std::fill_n(expected.begin() + 2000, 200, 0xCC);
   ASSERT_EQ(object.m_dwSize, 2200u);
   EXPECT_EQ(Bytes(object.m_pData, object.m_pData + 2200), expected);
   EXPECT_STREQ(object.m_szName, "photo.jpg");

@@ -140,7 +140,7 @@ TEST_F(Fp7ProcessTest, TheGradeFollowsTheShareOfPagesThatDecodedToTheirEnd) {
        std::initializer_list<std::pair<int, int>>{{0, 3}, {2, 2}, {8, 1}}) {
     std::vector<Bytes> pages = database;
     pages.insert(pages.end(), count, broken.bytes());
-    ASSERT_EQ(Recover(fp7::MakeFile(pages), "g" + std::to_string(count)), 0);
+    ASSERT_EQ(Recover(fp7::MakeFile(pages), std::string(1, 'g').append(std::to_string(count))), 0);
     EXPECT_EQ(g_Report.Grade(), grade) << count << " broken pages";
   }
 }
