@@ -5,10 +5,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "api/library_state.h"
 #include "api/recovery_driver.h"
 #include "diag/log.h"
+#include "support/fp5_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -43,41 +45,60 @@ TEST(CrashFilterDeathTest, FaultOutsideARecoveryLogsMemoryAndBothParsersAbsent) 
   }
 }
 
-// A host whose progress callback faults while the fp7 parser writes rows.
+// A host whose progress callback faults once the parser writes rows.
 void IgnoreDiag(const char16_t*) {}
 void FaultingStatusBar(const char16_t* text, int32_t) {
-  if (std::u16string_view(text).starts_with(u"Writing row data... 3")) {
+  if (std::u16string_view(text).starts_with(u"Writing row data... ")) {
     volatile uintptr_t address = 16;  // a real fault, past any null check
     *reinterpret_cast<volatile int*>(address) = 1;
   }
 }
 
-void RecoverWithFaultingHost(const std::string& logPath) {
+void RecoverWithFaultingHost(const std::string& source, const std::string& logPath) {
   g_strLogPath = Utf16(logPath);
   g_WriteDiag = IgnoreDiag;
   g_StatusBar = FaultingStatusBar;
-  const std::u16string source = Utf16(std::string(QRX_SAMPLES_DIR) + "/damaged.fp7") + u'*';
-  FileRecoverImpl(source.c_str(), Utf16(logPath + ".out").c_str());
+  FileRecoverImpl((Utf16(source) + u'*').c_str(), Utf16(logPath + ".out").c_str());
 }
 
-TEST(CrashFilterDeathTest, FaultDuringAnFp7RecoveryDumpsTheParserState) {
+// The crash report's lines from the fault on, in order, or the first one missing.
+std::string MissingLine(const std::string& log, const std::vector<std::string>& lines) {
+  size_t at = log.find("ERROR IN FILE RECOVER: UnhandledExceptionFilter");
+  for (const std::string& line : lines) {
+    const size_t found = at == std::string::npos ? at : log.find(line, at);
+    if (found == std::string::npos) return line;
+    at = found + line.size();
+  }
+  return "";
+}
+
+TEST(CrashFilterDeathTest, FaultDuringARecoveryNamesTheRunningParser) {
   TempDir dir;
   const std::string logPath = (dir / "crash.log").string();
-  EXPECT_EXIT(RecoverWithFaultingHost(logPath), ::testing::ExitedWithCode(128 + SIGSEGV), "");
-  const std::string log = ReadFileText(logPath);
-  size_t at = log.find("ERROR IN FILE RECOVER: UnhandledExceptionFilter");
-  ASSERT_NE(at, std::string::npos) << log.substr(log.size() > 3000 ? log.size() - 3000 : 0);
-  for (const std::string& expected :
-       {std::string(" free Kbytes of physical memory.\n"), std::string("Loaded Page:"),
-        std::string("Current saved records :"), std::string("Total records founded:"),
-        std::string("Current collected records:"), std::string("Page dump:"),
-        std::string("00000000:  "), std::string("FileMaker5parser not created\n"),
-        std::string("End of UnhandledExceptionFilter catching\n")}) {
-    const size_t found = log.find(expected, at);
-    ASSERT_NE(found, std::string::npos) << expected;
-    at = found + expected.size();
-  }
+  const std::string fp7Source = std::string(QRX_SAMPLES_DIR) + "/damaged.fp7";
+  EXPECT_EXIT(RecoverWithFaultingHost(fp7Source, logPath), ::testing::ExitedWithCode(128 + SIGSEGV),
+              "");
+  std::string log = ReadFileText(logPath);
+  EXPECT_EQ(
+      MissingLine(
+          log, {" free Kbytes of physical memory.\n", "Loaded Page:", "Current saved records :",
+                "Total records founded:", "Current collected records:", "Page dump:", "00000000:  ",
+                "FileMaker5parser not created\n", "End of UnhandledExceptionFilter catching\n"}),
+      "");
   EXPECT_EQ(log.find("FileMaker8parser not created"), std::string::npos);
+
+  fp5build::Fp5FileBuilder fp5;
+  fp5.AddDefinitions({}, {{1, "Name"}})
+      .AddRecords({{fp5build::Fp5Id::Auto(1), {fp5build::Fp5Field::Value(1, "x")}}});
+  fp5.WriteTo(dir / "db.fp5");
+  EXPECT_EXIT(RecoverWithFaultingHost((dir / "db.fp5").string(), logPath),
+              ::testing::ExitedWithCode(128 + SIGSEGV), "");
+  log = ReadFileText(logPath);
+  log = log.substr(log.rfind("ERROR IN FILE RECOVER"));
+  EXPECT_EQ(MissingLine(log, {"FileMaker8parser not created\n",
+                              "End of UnhandledExceptionFilter catching\n"}),
+            "");
+  EXPECT_EQ(log.find("FileMaker5parser not created"), std::string::npos);
 }
 
 }  // namespace
