@@ -8,6 +8,7 @@
 
 #include "support/damage.h"
 #include "support/fp5_builder.h"
+#include "support/seed_folder.h"
 
 namespace {
 
@@ -38,12 +39,9 @@ Fp5FileBuilder Table(uint16_t firstRecord, int records) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-    return 2;
-  }
-  const std::filesystem::path folder = argv[1];
-  std::filesystem::create_directories(folder);
+  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
+  if (!seeds) return 2;
+  const std::filesystem::path& folder = *seeds;
 
   WriteSeed(folder, "types_only", Fp5FileBuilder().AddDefinitions({{5, {1, 2}}}, {}).Build());
   WriteSeed(folder, "definitions",

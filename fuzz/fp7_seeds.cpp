@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/fp7_builder.h"
+#include "support/seed_folder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -36,12 +37,9 @@ Bytes EveryForm() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
-    return 2;
-  }
-  const std::filesystem::path folder = argv[1];
-  std::filesystem::create_directories(folder);
+  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
+  if (!seeds) return 2;
+  const std::filesystem::path& folder = *seeds;
 
   std::vector<fp7::Table> tables = fp7::SampleTables(2, 12);
   tables[0].singleTableMarker = true;

@@ -2,21 +2,16 @@
 // small whole fp5 and fp7 files made with the builders, intact and damaged.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "support/damage.h"
 #include "support/fp5_builder.h"
 #include "support/fp7_builder.h"
+#include "support/seed_folder.h"
+#include "support/temp_dir.h"
 
 namespace {
-
-void WriteSeed(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
 
 std::vector<uint8_t> SmallFp5() {
   using namespace fp5build;
@@ -41,23 +36,20 @@ std::vector<uint8_t> SmallFp7() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-    return 2;
-  }
-  const std::filesystem::path folder = argv[1];
-  std::filesystem::create_directories(folder);
+  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
+  if (!seeds) return 2;
+  const std::filesystem::path& folder = *seeds;
   const damage::PagedLayout fp5Layout{1024, 4096};
   const damage::PagedLayout fp7Layout{4096, 8192};
   std::vector<uint8_t> fp5 = SmallFp5();
-  WriteSeed(folder / "fp5", fp5);
+  WriteFileBytes(folder / "fp5", fp5);
   damage::NoisePage(fp5, fp5Layout, 1, 7);
-  WriteSeed(folder / "fp5-noise", fp5);
+  WriteFileBytes(folder / "fp5-noise", fp5);
   std::vector<uint8_t> fp7 = SmallFp7();
-  WriteSeed(folder / "fp7", fp7);
+  WriteFileBytes(folder / "fp7", fp7);
   damage::ZeroPage(fp7, fp7Layout, 1);
-  WriteSeed(folder / "fp7-zeroed", fp7);
+  WriteFileBytes(folder / "fp7-zeroed", fp7);
   damage::Truncate(fp7, 8192 + 4096 * 2 + 100);
-  WriteSeed(folder / "fp7-truncated", fp7);
+  WriteFileBytes(folder / "fp7-truncated", fp7);
   return 0;
 }
