@@ -1,36 +1,50 @@
 // Writes a starting corpus for the recovery fuzzer into the folder given as the only argument:
-// small whole fp5 and fp7 files made with the builders, intact and damaged.
-#include <cstdio>
+// small whole fp5 and fp7 files made with the builders, intact, damaged, and with hostile names.
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/damage.h"
-#include "support/fp5_builder.h"
 #include "support/fp7_builder.h"
+#include "support/paged_databases.h"
 #include "support/seed_folder.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-std::vector<uint8_t> SmallFp5() {
-  using namespace fp5build;
-  Fp5FileBuilder file;
-  file.AddDefinitions({{3, {2}}}, {{1, "Name"}, {2, "Born"}, {3, "Notes"}});
-  std::vector<Fp5Record> rows;
-  for (uint16_t id = 1; id <= 12; ++id) {
-    rows.push_back({Fp5Id::Auto(id),
-                    {Fp5Field::Value(1, "name " + std::to_string(id)), Fp5Field::Value(2, "5.1.99"),
-                     Fp5Field::LongText(3, {std::string(300, 'x'), "tail"})}});
-  }
-  file.AddRecords(rows);
-  return file.Build();
+// Names that try to leave the target folder, or collide.
+std::vector<uint8_t> HostileFp7() {
+  std::vector<fp7::Table> tables = fp7::SampleTables(3, 3);
+  tables[0].name = "../../escaped";
+  tables[1].name = "/tmp/absolute/../x";
+  tables[2].name = tables[0].name;
+  tables[0].columns[0].name = "../col\r/:";
+  tables[0].containers = {{1, "../../../outside.jpg", {1, 2, 3}},
+                          {2, "C:/Windows/evil.dll", {4}},
+                          {3, std::string(300, 'n') + ".bin", {5}},
+                          {4, "..", {6}}};
+  tables[1].containers = {{1, "escaped.dbf", {7}}};
+  return fp7::BuildDatabase(tables);
 }
 
-std::vector<uint8_t> SmallFp7() {
-  std::vector<fp7::Table> tables = fp7::SampleTables(2, 6);
-  tables[0].containers.push_back({1, "photo.jpg", fp7::Bytes(1500, 0xAB)});
-  return fp7::BuildDatabase(tables, 1500);
+void WriteVariants(const std::filesystem::path& folder, const std::string& name,
+                   const PagedDatabase& db) {
+  WriteFileBytes(folder / name, db.bytes);
+  std::vector<uint8_t> bytes = db.bytes;
+  damage::NoisePage(bytes, db.layout, 2, 7);
+  WriteFileBytes(folder / (name + "-noise"), bytes);
+  bytes = db.bytes;
+  damage::ZeroPage(bytes, db.layout, 1);
+  WriteFileBytes(folder / (name + "-zeroed"), bytes);
+  bytes = db.bytes;
+  damage::FlipBytes(bytes, db.layout, 16, 3);
+  WriteFileBytes(folder / (name + "-flipped"), bytes);
+  bytes = db.bytes;
+  damage::ShufflePages(bytes, db.layout, 5);
+  WriteFileBytes(folder / (name + "-shuffled"), bytes);
+  bytes = db.bytes;
+  damage::Truncate(bytes, db.layout.startSize + db.layout.pageSize * db.PageCount() / 2 + 100);
+  WriteFileBytes(folder / (name + "-truncated"), bytes);
 }
 
 }  // namespace
@@ -38,18 +52,8 @@ std::vector<uint8_t> SmallFp7() {
 int main(int argc, char** argv) {
   const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
   if (!seeds) return 2;
-  const std::filesystem::path& folder = *seeds;
-  const damage::PagedLayout fp5Layout{1024, 4096};
-  const damage::PagedLayout fp7Layout{4096, 8192};
-  std::vector<uint8_t> fp5 = SmallFp5();
-  WriteFileBytes(folder / "fp5", fp5);
-  damage::NoisePage(fp5, fp5Layout, 1, 7);
-  WriteFileBytes(folder / "fp5-noise", fp5);
-  std::vector<uint8_t> fp7 = SmallFp7();
-  WriteFileBytes(folder / "fp7", fp7);
-  damage::ZeroPage(fp7, fp7Layout, 1);
-  WriteFileBytes(folder / "fp7-zeroed", fp7);
-  damage::Truncate(fp7, 8192 + 4096 * 2 + 100);
-  WriteFileBytes(folder / "fp7-truncated", fp7);
+  WriteVariants(*seeds, "fp5", Fp5WithIdlePages());
+  WriteVariants(*seeds, "fp7", Fp7WithIdlePages());
+  WriteFileBytes(*seeds / "fp7-hostile", HostileFp7());
   return 0;
 }

@@ -312,6 +312,11 @@ int CFMLogicParserBase::CreateBinaryFiles(const char16_t* szResultPath) {
       g_Log.LogFormat("CreateBinaryFiles: no room in the result folder for object %u", key);
       continue;
     }
+    // A later object of the same name, or one named like a result file, replaces it; the log
+    // says so, since the earlier file is lost.
+    if (qrx::platform::PathExists(path)) {
+      g_Log.LogFormat("CreateBinaryFiles: object %u replaces %s", key, ToNarrow(path).c_str());
+    }
     platform::File file = platform::File::Create(path, platform::Disposition::kCreateAlways);
     if (file.IsOpen()) file.Write(object->m_pData, object->m_dwSize);
   }

@@ -19,6 +19,15 @@ uint8_t* PageStart(Bytes& file, const PagedLayout& layout, size_t page) {
   return file.data() + layout.startSize + page * layout.pageSize;
 }
 
+// Changes `count` bytes of file[from, to), each to a different value.
+void FlipRange(Bytes& file, size_t from, size_t to, size_t count, uint64_t seed) {
+  if (to <= from) return;
+  std::mt19937_64 random(seed);
+  for (size_t i = 0; i < count; ++i) {
+    file[from + Below(random, to - from)] ^= static_cast<uint8_t>(1 + Below(random, 255));
+  }
+}
+
 }  // namespace
 
 size_t PageCount(const Bytes& file, const PagedLayout& layout) {
@@ -42,12 +51,14 @@ void NoisePage(Bytes& file, const PagedLayout& layout, size_t page, uint64_t see
 }
 
 void FlipBytes(Bytes& file, const PagedLayout& layout, size_t count, uint64_t seed) {
-  if (file.size() <= layout.startSize) return;
-  std::mt19937_64 random(seed);
-  for (size_t i = 0; i < count; ++i) {
-    const size_t at = layout.startSize + Below(random, file.size() - layout.startSize);
-    file[at] ^= static_cast<uint8_t>(1 + Below(random, 255));
-  }
+  FlipRange(file, layout.startSize, file.size(), count, seed);
+}
+
+void FlipBytesInPage(Bytes& file, const PagedLayout& layout, size_t page, size_t count,
+                     uint64_t seed) {
+  if (page >= PageCount(file, layout)) return;
+  const size_t from = layout.startSize + page * layout.pageSize;
+  FlipRange(file, from, from + layout.pageSize, count, seed);
 }
 
 void ShufflePages(Bytes& file, const PagedLayout& layout, uint64_t seed) {

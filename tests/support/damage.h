@@ -29,6 +29,9 @@ void ZeroPage(Bytes& file, const PagedLayout& layout, size_t page);
 void NoisePage(Bytes& file, const PagedLayout& layout, size_t page, uint64_t seed);
 // Changes `count` bytes behind the start, each to a different value.
 void FlipBytes(Bytes& file, const PagedLayout& layout, size_t count, uint64_t seed);
+// The same within one page.
+void FlipBytesInPage(Bytes& file, const PagedLayout& layout, size_t page, size_t count,
+                     uint64_t seed);
 // Puts the pages in a random order.
 void ShufflePages(Bytes& file, const PagedLayout& layout, uint64_t seed);
 

@@ -48,3 +48,14 @@ DbfTable ReadDbf(const std::filesystem::path& dbfPath) {
   }
   return table;
 }
+
+std::map<std::string, DbfTable> ReadDbfFolder(const std::filesystem::path& folder) {
+  std::map<std::string, DbfTable> tables;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().extension() == ".dbf") {
+      tables[entry.path().filename().string()] = ReadDbf(entry.path());
+    }
+  }
+  return tables;
+}

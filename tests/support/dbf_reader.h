@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,6 @@ struct DbfTable {
 
 // Only whole records are read. A memo pointer to a block the .dbt lacks reads "<missing memo>".
 DbfTable ReadDbf(const std::filesystem::path& dbfPath);
+
+// Every table of a folder (each .dbf with its .dbt), by file name.
+std::map<std::string, DbfTable> ReadDbfFolder(const std::filesystem::path& folder);
