@@ -14,6 +14,7 @@
 #include "engine/version.h"
 #include "parser/fp5_parser.h"
 #include "parser8/fp7_parser.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace {
@@ -66,6 +67,16 @@ int32_t RunParserFor(int32_t version, CFileConnector& connector, const char16_t*
   }
 }
 
+// Right after the connector failed to open the source, while the system's error is fresh.
+void LogWhySourceCannotBeOpened(const char16_t* sourcePath) {
+  const size_t length = sourcePath != nullptr ? std::char_traits<char16_t>::length(sourcePath) : 0;
+  const std::string why = length == 0 ? "no path given"
+                          : length >= CFileConnector::kMaxPath
+                              ? "its path is too long"
+                              : qrx::platform::ErrorText(qrx::platform::LastError());
+  g_Log.LogFormat("The source file cannot be opened: %s", why.c_str());
+}
+
 }  // namespace
 
 int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDir) {
@@ -103,6 +114,8 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
 int32_t RunRecovery(const char16_t* sourcePath, const char16_t* targetDir) {
   CFileConnector connector;
   const int32_t opened = connector.OpenSource(sourcePath);
+  if (opened == kResultCannotOpen) LogWhySourceCannotBeOpened(sourcePath);
+  if (opened == kResultNothing) g_Log.LogLine("The source file is empty");
   if (opened != 0) return opened;
   // Each tester engine holds a read-ahead run of its own; both go before a parser reads.
   const int32_t version = std::make_unique<CVersion>()->DetermineVersion(&connector);

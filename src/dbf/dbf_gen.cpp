@@ -19,7 +19,6 @@ using namespace dbf_layout;
 
 namespace {
 
-
 constexpr size_t kShortNameLength = 8;
 // What the system hands back for a file that could not be created; logged as the handle value.
 constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
@@ -39,7 +38,9 @@ CDbfGen::CDbfGen(const char16_t* szResultPath) {
   platform::File placeholder =
       platform::File::Create(resultPath, platform::Disposition::kCreateNew);
   if (!placeholder.IsOpen()) {
+    const uint32_t error = platform::LastError();
     g_Log.LogFormat("DbfGen: Can't create file: %s", ToNarrow(resultPath).c_str());
+    g_Log.LogFormat("DbfGen: %s", platform::ErrorText(error).c_str());
     return;
   }
   placeholder.Close();

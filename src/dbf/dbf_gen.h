@@ -24,6 +24,9 @@ class CDbfGen {
   CDbfGen& operator=(const CDbfGen&) = delete;
   virtual ~CDbfGen();
 
+  // Whether the .dbf file was created; without it every later call does nothing.
+  bool HasTableFile() const { return m_hDBFFile.IsOpen(); }
+
   // Writes the table header. `dwRecordSize` is the sum of the field widths, without the deletion
   // flag. The record count is kept as given, even if more records are written.
   void Prepare(uint32_t dwFieldCount, uint32_t dwRecordCount, uint32_t dwRecordSize);

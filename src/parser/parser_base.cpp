@@ -7,6 +7,7 @@
 #include "dbf/dbf_layout.h"
 #include "dbf/field_shape.h"
 #include "diag/log.h"
+#include "diag/result_codes.h"
 #include "parser/date_conversion.h"
 #include "parser/result_path.h"
 #include "platform/file.h"
@@ -163,16 +164,16 @@ int CFMLogicParserBase::CreateResultFile(const char16_t* szResultPath) {
     g_Log.LogLine("Can't create table.");
     return 0;
   }
-  if (const std::optional<uint32_t> recordLength = RecordLengthFor(columns, columns.size())) {
-    WriteTable(szResultPath, columns, *recordLength);
-  }
-  return 0;
+  const std::optional<uint32_t> recordLength = RecordLengthFor(columns, columns.size());
+  if (!recordLength) return kResultWriteFailed;
+  return WriteTable(szResultPath, columns, *recordLength) ? 0 : kResultWriteFailed;
 }
 
-void CFMLogicParserBase::WriteTable(const char16_t* szResultPath,
+bool CFMLogicParserBase::WriteTable(const char16_t* szResultPath,
                                     const std::vector<DbfColumn>& columns,
                                     uint32_t dwRecordLength) {
   CDbfGen writer(szResultPath);
+  if (!writer.HasTableFile()) return false;
   writer.Prepare(static_cast<uint32_t>(columns.size()), static_cast<uint32_t>(m_DataOfTable.size()),
                  dwRecordLength);
   m_bTableWritten = true;
@@ -185,6 +186,7 @@ void CFMLogicParserBase::WriteTable(const char16_t* szResultPath,
   WriteRows(writer);
   writer.Close();
   g_Log.LogLine("73708: CFMLogicParserBase::CreateResultFile(char *szResultPath)\tEND");
+  return true;
 }
 
 void CFMLogicParserBase::WriteRows(CDbfGen& writer) {
@@ -215,9 +217,13 @@ int CFMLogicParserBase::WriteTableHeader(const char16_t* szResultPath) {
   const std::vector<DbfColumn> columns = CatalogueColumns();
   const std::optional<uint32_t> recordLength =
       RecordLengthFor(columns, std::max<size_t>(m_dwTotalColumns, columns.size()));
-  if (!recordLength) return 0;
+  if (!recordLength) return kResultWriteFailed;
 
   m_pDbfGen.emplace(szResultPath);
+  if (!m_pDbfGen->HasTableFile()) {
+    m_pDbfGen.reset();
+    return kResultWriteFailed;
+  }
   g_Log.LogFormat("Total columns %u, Total Records %u, MaxRecordSize %u", m_dwTotalColumns,
                   m_dwTotalRecords, SumOfWidths(columns));
   m_pDbfGen->Prepare(m_dwTotalColumns, m_dwTotalRecords, *recordLength);

@@ -56,12 +56,13 @@ class CFMLogicParserBase {
   void CountMaxSizeForFields();
 
   // Writes m_ArrOfColumns and m_DataOfTable as one result table at `szResultPath` (see
-  // ResultPathFor). Only the first value of a column in a row is written. Always 0; a table that
-  // cannot be written is only logged.
+  // ResultPathFor). Only the first value of a column in a row is written. 0, or -20 (logged)
+  // when the table file cannot be created or its fields do not fit its header.
   int CreateResultFile(const char16_t* szResultPath);
 
   // fp7: starts the result table at `szResultPath` with the fields of m_ColumnCatalogue, in id
-  // order. Always 0.
+  // order. 0, or -20 (logged, no table open) when the table file cannot be created or its fields
+  // do not fit its header.
   int WriteTableHeader(const char16_t* szResultPath);
   // fp7: writes one value into the table started by WriteTableHeader; nothing when none is open.
   void WriteValue(const char* szText, uint32_t dwColumnId, uint32_t dwLength);
@@ -118,7 +119,8 @@ class CFMLogicParserBase {
                                                  size_t columnCount);
   static uint32_t SumOfWidths(const std::vector<DbfColumn>& columns);
   static void AddColumn(CDbfGen& writer, const DbfColumn& column);
-  void WriteTable(const char16_t* szResultPath, const std::vector<DbfColumn>& columns,
+  // False when the table file cannot be created.
+  bool WriteTable(const char16_t* szResultPath, const std::vector<DbfColumn>& columns,
                   uint32_t dwRecordLength);
   void WriteRows(CDbfGen& writer);
 

@@ -148,12 +148,14 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
   }
   if (resultPath.empty()) {
     g_Log.LogFormat("No room for a result path of %s in the target folder; table skipped", name);
+    result = kResultWriteFailed;
   } else if (m_dwTotalRecords == 0) {
     g_Log.LogFormat("NO records founded for %s", name);
   } else {
-    WriteTableHeader(resultPath.c_str());
+    const int header = WriteTableHeader(resultPath.c_str());
     result = ReadRecords(static_cast<uint8_t>(tableId), true);
     CloseDbf();
+    if (header != 0) result = header;
   }
   if (StopRequested()) return false;
 

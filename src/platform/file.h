@@ -54,6 +54,8 @@ class File {
 
 // The error code of the last failed call on this thread (errno on POSIX).
 uint32_t LastError();
+// A short English description of such an error code, for the log.
+std::string ErrorText(uint32_t error);
 
 bool DeleteFile(const std::u16string& path);
 // Creates one directory; true also when it exists already.

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "platform/file.h"
@@ -116,6 +118,12 @@ void File::Close() {
 
 uint32_t LastError() {
   return static_cast<uint32_t>(errno);
+}
+
+std::string ErrorText(uint32_t error) {
+  char buffer[256] = {};
+  // The GNU form may return a static text instead of filling the buffer.
+  return strerror_r(static_cast<int>(error), buffer, sizeof buffer);
 }
 
 bool DeleteFile(const std::u16string& path) {

@@ -27,12 +27,13 @@ RecoverySandbox::RecoverySandbox(bool withLog)
 int32_t RecoverySandbox::Recover(const std::vector<uint8_t>& bytes) {
   std::error_code ignored;
   fs::remove_all(target_, ignored);
-  fs::remove(logPath_, ignored);
   WriteFileBytes(source_, bytes);
   return Recover(source_, target_);
 }
 
 int32_t RecoverySandbox::Recover(const fs::path& source, const fs::path& target) {
+  std::error_code ignored;
+  fs::remove(logPath_, ignored);
   DllInitialize(nullptr, IgnoreDiag, IgnoreStatus);
   SetLogPath(withLog_ ? Utf16(logPath_).c_str() : u"");
   UseExternStatusStrings(0);

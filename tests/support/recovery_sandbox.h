@@ -18,8 +18,8 @@ class RecoverySandbox {
   // `withLog`: every recovery writes its diagnostic log to log().
   explicit RecoverySandbox(bool withLog = true);
 
-  // Writes `bytes` as the source file, empties the target folder and the log, and recovers.
-  // Returns FileRecover's code.
+  // Writes `bytes` as the source file, removes the target folder, and recovers. Returns
+  // FileRecover's code. Each recovery starts a new log.
   int32_t Recover(const std::vector<uint8_t>& bytes);
   // Recovers any source into any target (paths the test prepared itself).
   int32_t Recover(const std::filesystem::path& source, const std::filesystem::path& target);

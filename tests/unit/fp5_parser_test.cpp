@@ -124,6 +124,7 @@ TEST_F(Fp5ParserTest, GradeIsTheShareOfWalkedPagesHoldingRecordData) {
     Fp5FileBuilder file;
     file.AddDefinitions({}, {{1, "A"}}).AddRecords({Record(1, {Value("a")})});
     for (int i = 0; i < emptyPages; ++i) file.AddPage({});
+    std::filesystem::remove_all(dir / "out");
     EXPECT_EQ(Process(Attach(file)), 0);
     EXPECT_EQ(g_Report.Grade(), grade) << emptyPages;
   }

@@ -25,19 +25,18 @@ fp7::Table Named(uint32_t id, std::string name, std::vector<fp7::Container> cont
 }
 
 TEST(HostileNames, NamesReachingForOtherFoldersLandInsideTheTarget) {
-  std::vector<fp7::Table> tables = {
-      Named(129, "../../escaped",
-            {{1, "../../../outside.jpg", {1}},
-             {2, "/etc/cron.d/evil", {2}},
-             {3, "..", {3}},
-             {4, std::string(300, 'n') + ".bin", {4}},
-             {5, "C:/Windows/evil.dll", {5}},
-             {6, "line\rbreak.txt", {6}}}),
-      Named(130, "/tmp/absolute/../x"),
-      Named(131, ".."),
-      Named(132, "CON"),
-      Named(133, std::string(300, 't')),
-      Named(134, "tab:le\r")};
+  std::vector<fp7::Table> tables = {Named(129, "../../escaped",
+                                          {{1, "../../../outside.jpg", {1}},
+                                           {2, "/etc/cron.d/evil", {2}},
+                                           {3, "..", {3}},
+                                           {4, std::string(300, 'n') + ".bin", {4}},
+                                           {5, "C:/Windows/evil.dll", {5}},
+                                           {6, "line\rbreak.txt", {6}}}),
+                                    Named(130, "/tmp/absolute/../x"),
+                                    Named(131, ".."),
+                                    Named(132, "CON"),
+                                    Named(133, std::string(300, 't')),
+                                    Named(134, "tab:le\r")};
   tables[0].columns[0].name = "../col\r/:";
   tables[0].columns[1].name = std::string(40, 'c');
   RecoverySandbox sandbox;
@@ -59,8 +58,7 @@ TEST(HostileNames, NamesReachingForOtherFoldersLandInsideTheTarget) {
 TEST(HostileNames, ResultTablesAreNewFilesWhileContainersReplaceFilesOfTheirName) {
   std::vector<fp7::Table> tables = {
       Named(129, "Same", {{1, "photo.jpg", {1, 1}}}),
-      Named(130, "Same", {{1, "photo.jpg", {2, 2}}, {2, "Same.dbf", {3}}}),
-      Named(131, "Kept")};
+      Named(130, "Same", {{1, "photo.jpg", {2, 2}}, {2, "Same.dbf", {3}}}), Named(131, "Kept")};
   RecoverySandbox sandbox;
   fs::create_directory(sandbox.target());
   WriteFileBytes(sandbox.target() / "Kept.dbf", {'k', 'e', 'e', 'p'});
@@ -77,12 +75,12 @@ TEST(HostileNames, ResultTablesAreNewFilesWhileContainersReplaceFilesOfTheirName
   EXPECT_EQ(ReadFileBytes(sandbox.target() / "Same.dbf"), std::vector<unsigned char>{3});
   EXPECT_EQ(ReadDbf(sandbox.target() / "Same_130.dbf").rows.size(), 2u);
   const std::string log = sandbox.Log();
-  EXPECT_NE(log.find("CreateBinaryFiles: object 1 replaces " +
-                     (sandbox.target() / "photo.jpg").string()),
-            std::string::npos);
-  EXPECT_NE(log.find("CreateBinaryFiles: object 2 replaces " +
-                     (sandbox.target() / "Same.dbf").string()),
-            std::string::npos);
+  EXPECT_NE(
+      log.find("CreateBinaryFiles: object 1 replaces " + (sandbox.target() / "photo.jpg").string()),
+      std::string::npos);
+  EXPECT_NE(
+      log.find("CreateBinaryFiles: object 2 replaces " + (sandbox.target() / "Same.dbf").string()),
+      std::string::npos);
 }
 
 }  // namespace

@@ -110,6 +110,10 @@ TEST_F(ParserBaseTest, EachRowIsOneRecordWithTheFirstValueOfEachColumn) {
   EXPECT_EQ(table.types, "CCD");
   EXPECT_EQ(table.widths, (std::vector<unsigned>{3, 1, 8}));
   EXPECT_EQ(table.rows, (std::vector<Names>{{"x", "", "19991231"}, {"", "y", ""}}));
+  // The table file now there is never replaced.
+  const auto written = ReadFileBytes(out / "Table.dbf");
+  EXPECT_EQ(parser.CreateResultFile(ResultPath().c_str()), -20);
+  EXPECT_EQ(ReadFileBytes(out / "Table.dbf"), written);
 }
 
 TEST_F(ParserBaseTest, TablesWithoutColumnsWidthsOrRoomInTheHeaderGetNoFile) {
@@ -121,7 +125,7 @@ TEST_F(ParserBaseTest, TablesWithoutColumnsWidthsOrRoomInTheHeaderGetNoFile) {
   for (uint32_t id = 2; id <= 301; ++id) values.emplace_back(id, std::string(250, 'x'));
   parser.AddColumns(std::string(300, 'C'));
   parser.AddRow(values);  // 301 columns, records of 75000 bytes
-  EXPECT_EQ(parser.CreateResultFile(ResultPath().c_str()), 0);
+  EXPECT_EQ(parser.CreateResultFile(ResultPath().c_str()), -20);
   EXPECT_TRUE(fs::is_empty(out));
 }
 
