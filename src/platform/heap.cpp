@@ -8,11 +8,13 @@ namespace {
 
 std::atomic<uint64_t> g_count{0};
 std::atomic<uint64_t> g_failAt{0};
+std::atomic<bool> g_onlyThatOne{false};
 
 bool NextMayProceed() {
   const uint64_t number = ++g_count;
   const uint64_t failAt = g_failAt.load(std::memory_order_relaxed);
-  return failAt == 0 || number < failAt;
+  if (failAt == 0 || number < failAt) return true;
+  return number > failAt && g_onlyThatOne.load(std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -33,9 +35,10 @@ void Release(void* block) {
   std::free(block);
 }
 
-void ResetCounting(uint64_t failAt) {
+void ResetCounting(uint64_t failAt, Failing failing) {
   g_count = 0;
   g_failAt = failAt;
+  g_onlyThatOne = failing == Failing::kOnlyThatOne;
 }
 
 uint64_t AllocationCount() {

@@ -18,8 +18,9 @@ void* Reallocate(void* block, size_t size);
 void Release(void* block);
 
 // Test hooks: allocations are counted from 1 since the last reset; the allocation numbered
-// `failAt` (0: none) and every later one fail.
-void ResetCounting(uint64_t failAt = 0);
+// `failAt` (0: none) fails, and with kFromThenOn every later one too.
+enum class Failing { kFromThenOn, kOnlyThatOne };
+void ResetCounting(uint64_t failAt = 0, Failing failing = Failing::kFromThenOn);
 uint64_t AllocationCount();
 
 }  // namespace qrx::heap
