@@ -16,6 +16,8 @@ constexpr uint8_t kSelectorBase = 0x40;
 constexpr uint8_t kDefinitionKey = 3;
 constexpr uint8_t kTypesKey = 2;
 constexpr uint8_t kColumnsKey = 5;
+// Column type lists up to this long are logged in full after every type block.
+constexpr size_t kTypesLoggedInFull = 1024;
 constexpr uint8_t kDataKey = 5;
 
 // Appends without letting a failed growth escape: the record is then dropped like any record that
@@ -51,10 +53,9 @@ bool CFM5::IsFp5Page(std::span<const uint8_t> page) {
 }
 
 uint8_t CFM5::GetColumnType(uint16_t column) const {
-  const auto found =
-      std::find_if(m_ColumnTypes.begin(), m_ColumnTypes.end(),
-                   [column](const CFM5ColumnType& t) { return t.m_nColumn == column; });
-  return found != m_ColumnTypes.end() ? found->m_nType : kDefaultColumnType;
+  return column < m_FirstColumnTypes.size() && m_ColumnsTyped.test(column)
+             ? m_FirstColumnTypes[column]
+             : kDefaultColumnType;
 }
 
 uint16_t CFM5::PageEnd() const {
@@ -137,6 +138,7 @@ bool CFM5::FindKey(uint8_t key, Fp5BlockCursor& at) {
 
 void CFM5::ReadColumnTypes(Fp5BlockCursor& at) {
   const uint16_t pageEnd = PageEnd();
+  const size_t firstOfBlock = m_ColumnTypes.size();
   at.Advance(2);
   while (!m_pRules->EndsTypeEntries(at, pageEnd)) {
     if (at.Peek(2) == kClose) {
@@ -145,15 +147,29 @@ void CFM5::ReadColumnTypes(Fp5BlockCursor& at) {
       const uint8_t type = at.Peek(1);
       at.Advance(2);
       while (at.Peek() == kTypePair) {
-        if (!Append(m_ColumnTypes, CFM5ColumnType{at.Peek(1), type})) break;
+        const uint8_t column = at.Peek(1);
+        if (!Append(m_ColumnTypes, CFM5ColumnType{column, type})) break;
+        if (!m_ColumnsTyped.test(column)) {
+          m_ColumnsTyped.set(column);
+          m_FirstColumnTypes[column] = type;
+        }
         at.Advance(2);
       }
     }
     at.Advance(1);
   }
   SkipBlock(at);
-  for (const CFM5ColumnType& entry : m_ColumnTypes) {
-    g_Log.LogFormat("[COLTYPES] col = %i, type = %i", entry.m_nColumn, entry.m_nType);
+  // Every block logs the whole list, so that the log shows all types known so far. A file with a
+  // type block on every page would make that quadratic in time and log size: past
+  // kTypesLoggedInFull entries a block logs only its own.
+  size_t from = 0;
+  if (m_ColumnTypes.size() > kTypesLoggedInFull) {
+    from = firstOfBlock;
+    g_Log.LogFormat("[COLTYPES] %zu earlier entries not repeated", firstOfBlock);
+  }
+  for (size_t i = from; i < m_ColumnTypes.size(); ++i) {
+    g_Log.LogFormat("[COLTYPES] col = %i, type = %i", m_ColumnTypes[i].m_nColumn,
+                    m_ColumnTypes[i].m_nType);
   }
 }
 

@@ -7,6 +7,7 @@
 // read goes through Fp5BlockCursor, and every loop ends on one of the Fp5StopRules.
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <span>
@@ -89,6 +90,9 @@ class CFM5 : public CFMCEngine {
   std::vector<CFM5Item*> m_Items;
   std::vector<CFM5LongPiece*> m_LongPieces;
   std::vector<CFM5ColumnType> m_ColumnTypes;
+  // The type of the first entry of each column (type entries name columns by one byte).
+  std::array<uint8_t, 0x100> m_FirstColumnTypes{};
+  std::bitset<0x100> m_ColumnsTyped;
   // Column ids that some item carries, so that a column is defined once.
   std::bitset<0x10000> m_ColumnsInItems;
 };

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "diag/log.h"
 #include "platform/heap.h"
 #include "support/fp5_builder.h"
+#include "support/temp_dir.h"
 
 using namespace fp5build;
 using Texts = std::vector<std::string>;
@@ -160,6 +162,33 @@ TEST(Fp5Readers, CutTextsAtThePageEnd) {
               Texts{std::string(94, 'v')})
         << reader;
   }
+}
+
+TEST(Fp5ReadColumnTypes, TheFirstTypeCountsAndALongListIsNotLoggedOverAndOver) {
+  TempDir dir;
+  g_Log.Open((dir / "qrx.log").string().c_str(), true);
+  std::vector<uint8_t> columns;
+  for (int c = 0; c < 300; ++c) columns.push_back(static_cast<uint8_t>(c % 250 + 1));
+  LoadedPage page(ColumnTypeBlock({{7, columns}}));
+  for (int block = 0; block < 4; ++block) {
+    page.engine.m_nLevel = 1;
+    Fp5BlockCursor at = page.engine.CursorAt(0);
+    page.engine.ReadColumnTypes(at);
+    page.engine.m_pPage[CFM5::kHeaderSize + 3] = 9;  // later blocks give the columns type 9
+  }
+  g_Log.Close();
+  EXPECT_EQ(page.engine.GetColumnTypes().size(), 1200u);
+  EXPECT_EQ(page.engine.GetColumnType(1), 7);
+  EXPECT_EQ(page.engine.GetColumnType(251), CFM5::kDefaultColumnType);
+  // The whole list after each of the first three blocks, only its own entries after the fourth.
+  const std::string log = ReadFileText(dir / "qrx.log");
+  size_t lines = 0;
+  for (size_t at = log.find("[COLTYPES] col"); at != std::string::npos;
+       at = log.find("[COLTYPES] col", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 300u + 600 + 900 + 300);
+  EXPECT_NE(log.find("[COLTYPES] 900 earlier entries not repeated"), std::string::npos);
 }
 
 TEST(Fp5Allocation, AFailedRecordIsSkippedAndTheScanGoesOn) {
