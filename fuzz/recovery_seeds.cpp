@@ -1,6 +1,7 @@
 // Writes a starting corpus for the recovery fuzzer into the folder given as the only argument:
 // small whole fp5 and fp7 files made with the builders, intact, damaged, and with hostile names.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,22 +30,21 @@ std::vector<uint8_t> HostileFp7() {
 
 void WriteVariants(const std::filesystem::path& folder, const std::string& name,
                    const PagedDatabase& db) {
-  WriteFileBytes(folder / name, db.bytes);
-  std::vector<uint8_t> bytes = db.bytes;
-  damage::NoisePage(bytes, db.layout, 2, 7);
-  WriteFileBytes(folder / (name + "-noise"), bytes);
-  bytes = db.bytes;
-  damage::ZeroPage(bytes, db.layout, 1);
-  WriteFileBytes(folder / (name + "-zeroed"), bytes);
-  bytes = db.bytes;
-  damage::FlipBytes(bytes, db.layout, 16, 3);
-  WriteFileBytes(folder / (name + "-flipped"), bytes);
-  bytes = db.bytes;
-  damage::ShufflePages(bytes, db.layout, 5);
-  WriteFileBytes(folder / (name + "-shuffled"), bytes);
-  bytes = db.bytes;
-  damage::Truncate(bytes, db.layout.startSize + db.layout.pageSize * db.PageCount() / 2 + 100);
-  WriteFileBytes(folder / (name + "-truncated"), bytes);
+  const auto variant = [&](const std::string& suffix,
+                           const std::function<void(std::vector<uint8_t>&)>& damage) {
+    std::vector<uint8_t> bytes = db.bytes;
+    damage(bytes);
+    WriteFileBytes(folder / (name + suffix), bytes);
+  };
+  const damage::PagedLayout& layout = db.layout;
+  variant("", [](std::vector<uint8_t>&) {});
+  variant("-noise", [&](std::vector<uint8_t>& b) { damage::NoisePage(b, layout, 2, 7); });
+  variant("-zeroed", [&](std::vector<uint8_t>& b) { damage::ZeroPage(b, layout, 1); });
+  variant("-flipped", [&](std::vector<uint8_t>& b) { damage::FlipBytes(b, layout, 16, 3); });
+  variant("-shuffled", [&](std::vector<uint8_t>& b) { damage::ShufflePages(b, layout, 5); });
+  variant("-truncated", [&](std::vector<uint8_t>& b) {
+    damage::Truncate(b, layout.startSize + layout.pageSize * db.PageCount() / 2 + 100);
+  });
 }
 
 }  // namespace
