@@ -64,6 +64,7 @@ PagedDatabase Fp5WithIdlePages() {
 PagedDatabase Fp7WithIdlePages() {
   std::vector<fp7::Table> tables = fp7::SampleTables(1, 24);
   tables.push_back(fp7::SampleTables(2, 10)[1]);
+  tables[1].records[0].fields[2].second = std::string(1500, 'L');  // a long value in pieces
   tables[0].containers = {{1, "photo.jpg", fp7::Bytes(1500, 0xAB)}, {2, "notes.txt", {'n', 'b'}}};
   tables[1].containers = {{1, "photo.jpg", fp7::Bytes(700, 0xCD)}};
   PagedDatabase db{{}, {fp7::kPageSize, fp7::kFileStart}, {}, 24 + 10};

@@ -21,6 +21,7 @@ struct PagedDatabase {
 // One table of 30 records (a text, a date, a long text in two pieces) on pages between idle ones,
 // the definitions on a page of their own.
 PagedDatabase Fp5WithIdlePages();
-// Two tables of 24 and 12 records with container objects (both tables have one named
-// "photo.jpg"), the table list, each table and the end of the file separated by idle pages.
+// Two tables of 24 and 10 records (one with a long text in pieces) with container objects (both
+// tables have one named "photo.jpg"), the table list, each table and the end of the file
+// separated by idle pages.
 PagedDatabase Fp7WithIdlePages();

@@ -25,6 +25,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Tables = std::map<std::string, DbfTable>;
 
+// The page header of both formats lies within the first 20 bytes (14 for fp5).
+constexpr size_t kPageHeaderBytes = 20;
+
 struct Variant {
   std::string label;
   Bytes bytes;
@@ -103,6 +106,13 @@ std::vector<Variant> Variants(const PagedDatabase& db, bool fp7) {
       add("noise " + std::to_string(seed) + at,
           [&](Bytes& b) { damage::NoisePage(b, layout, page, seed); });
     }
+    // Noise behind an intact page header: the page stays readable and decodes as far as it can.
+    add("noise behind the header" + at, [&](Bytes& b) {
+      const auto header = b.begin() + layout.startSize + page * layout.pageSize;
+      const Bytes kept(header, header + kPageHeaderBytes);
+      damage::NoisePage(b, layout, page, page);
+      std::copy(kept.begin(), kept.end(), header);
+    });
     for (size_t count : {1, 4, 32}) {
       add(std::to_string(count) + " flips in" + at,
           [&](Bytes& b) { damage::FlipBytesInPage(b, layout, page, count, page + count); });

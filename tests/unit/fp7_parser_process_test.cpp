@@ -8,8 +8,6 @@
 #include "diag/report.h"
 #include "diag/status_link.h"
 #include "fp7_parser_fixture.h"
-#include "platform/heap.h"
-#include "support/damage.h"
 
 namespace {
 
@@ -142,83 +140,6 @@ TEST_F(Fp7ProcessTest, TheGradeFollowsTheShareOfPagesThatDecodedToTheirEnd) {
     pages.insert(pages.end(), count, broken.bytes());
     ASSERT_EQ(Recover(fp7::MakeFile(pages), std::string(1, 'g').append(std::to_string(count))), 0);
     EXPECT_EQ(g_Report.Grade(), grade) << count << " broken pages";
-  }
-}
-
-TEST_F(Fp7ProcessTest, HostileNamesNeverLeadOutOfTheTargetFolder) {
-  const Names names = {"../x", "/etc/passwd",         "..", "ctl\r\r", "Same",
-                       "Same", std::string(300, 'n'), "con"};
-  std::vector<fp7::Table> tables = SampleTables(names.size(), 1);
-  for (size_t i = 0; i < names.size(); ++i) tables[i].name = names[i];
-  tables[0].containers = {{1, "../../evil.txt", Bytes{1}}, {2, "/tmp/evil2", Bytes{2}}};
-  ASSERT_EQ(Recover(tables), 0);
-  for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
-    const fs::path relative = fs::relative(entry.path(), dir.path());
-    if (relative.parent_path() == "out") {
-      EXPECT_TRUE(entry.is_regular_file()) << relative;
-    } else {
-      EXPECT_TRUE(relative == "out" || relative == "db0.fp7" || relative == "qrx.log") << relative;
-    }
-  }
-  EXPECT_TRUE(fs::exists(dir / "out" / "evil.txt"));
-  EXPECT_TRUE(fs::exists(dir / "out" / "Same.dbf"));  // both tables of one name keep their rows
-  EXPECT_TRUE(fs::exists(dir / "out" / "Same_134.dbf"));
-}
-
-TEST_F(Fp7ProcessTest, DamageToPagesWithoutRecordsCostsNoRecord) {
-  std::vector<fp7::Table> tables = fp7::SampleTables(3, 40);
-  std::vector<Bytes> pages = fp7::LayOutDatabase(tables, 1500);
-  // Foreign pages between the tables' pages, and two pages of container objects at the end.
-  for (size_t at = pages.size() - 1; at > 3; at -= 3) pages.insert(pages.begin() + at, Filler());
-  tables[2].containers = {{1, "tail.bin", Bytes(3000, 7)}};
-  fp7::PageWriter objects(2500);
-  fp7::WriteContainers(objects, tables[2]);
-  ASSERT_EQ(objects.Pages().size(), 2u);
-  for (const Bytes& page : objects.Pages()) pages.push_back(page);
-  const auto rowsOf = [&](const Bytes& file, const std::string& target) {
-    EXPECT_EQ(Recover(file, target), 0);
-    std::vector<std::vector<std::vector<std::string>>> rows;
-    for (const char* table : {"Table1.dbf", "Table2.dbf", "Table3.dbf"}) {
-      rows.push_back(ReadDbf(dir / target / table).rows);
-    }
-    return rows;
-  };
-  Bytes file = fp7::MakeFile(pages);
-  const auto expected = rowsOf(file, "intact");
-  ASSERT_EQ(expected[0].size(), 40u);
-
-  const damage::PagedLayout layout{fp7::kPageSize, fp7::kFileStart};
-  const size_t pageCount = damage::PageCount(file, layout);
-  damage::ZeroPage(file, layout, pageCount - 1);
-  damage::NoisePage(file, layout, pageCount - 2, 11);
-  // Foreign pages noised behind an intact page header still decode as far as they can.
-  for (size_t page = 0; page + 2 < pageCount; ++page) {
-    if (pages[page] != Filler()) continue;
-    const auto header = file.begin() + fp7::kFileStart + page * fp7::kPageSize;
-    const Bytes kept(header, header + fp7::kHeaderSize);
-    damage::NoisePage(file, layout, page, page);
-    std::copy(kept.begin(), kept.end(), header);
-  }
-  EXPECT_EQ(rowsOf(file, "damaged"), expected);
-}
-
-TEST_F(Fp7ProcessTest, RunningOutOfMemoryAtAnyAllocationNeverBreaksTheRun) {
-  std::vector<fp7::Table> tables = SampleTables(1, 3);
-  tables[0].records.push_back({2, {{3, std::string(1500, 'L')}}});
-  tables[0].containers = {{1, "m.bin", Bytes(1200, 9)}};
-  Open(fp7::BuildDatabase(tables));
-  qrx::heap::ResetCounting();
-  ASSERT_EQ(parser.Process(Utf16(dir / "out").c_str()), 0);
-  const uint64_t allocations = qrx::heap::AllocationCount();
-  ASSERT_GT(allocations, 10u);
-  for (uint64_t failAt = 1; failAt <= allocations; ++failAt) {
-    TempDir target;
-    Fp7ParserProbe probe;
-    ASSERT_TRUE(probe.AttachSource(&sources.front()));
-    qrx::heap::ResetCounting(failAt);
-    const int32_t result = probe.Process(Utf16(target.path()).c_str());
-    qrx::heap::ResetCounting();
-    EXPECT_TRUE(result == 0 || result == -3) << "failing allocation " << failAt;
   }
 }
 
