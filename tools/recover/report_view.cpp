@@ -19,6 +19,15 @@ size_t Width(const std::string& text) {
   }));
 }
 
+// Names come from a damaged file: control characters in them would move the terminal's cursor,
+// so the table shows each as '?'.
+std::string Printable(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(),
+      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
+  return text;
+}
+
 std::string Padded(const std::string& text, size_t width) {
   return text + std::string(width - std::min(width, Width(text)), ' ');
 }
@@ -84,7 +93,9 @@ std::string FormatReportTable(const Report& report) {
   };
   out += line("Item", "Details", "Note");
   out += line(std::string(itemWidth, '-'), std::string(detailWidth, '-'), anyNote ? "----" : "");
-  for (const ReportRow& row : report.rows) out += line(row.item, row.detail, row.note);
+  for (const ReportRow& row : report.rows) {
+    out += line(Printable(row.item), Printable(row.detail), Printable(row.note));
+  }
   return out;
 }
 
