@@ -16,9 +16,9 @@ constexpr uint8_t kSelectorBase = 0x40;
 constexpr uint8_t kDefinitionKey = 3;
 constexpr uint8_t kTypesKey = 2;
 constexpr uint8_t kColumnsKey = 5;
+constexpr uint8_t kDataKey = 5;
 // Column type lists up to this long are logged in full after every type block.
 constexpr size_t kTypesLoggedInFull = 1024;
-constexpr uint8_t kDataKey = 5;
 
 // Appends without letting a failed growth escape: the record is then dropped like any record that
 // could not be allocated.

@@ -120,10 +120,22 @@ uint32_t LastError() {
   return static_cast<uint32_t>(errno);
 }
 
+namespace {
+
+// strerror_r comes in two forms: the GNU one returns the text (which need not be the buffer), the
+// POSIX one fills the buffer and returns a status.
+[[maybe_unused]] const char* TextOf(const char* gnuText, const char*) {
+  return gnuText;
+}
+[[maybe_unused]] const char* TextOf(int, const char* buffer) {
+  return buffer;
+}
+
+}  // namespace
+
 std::string ErrorText(uint32_t error) {
   char buffer[256] = {};
-  // The GNU form may return a static text instead of filling the buffer.
-  return strerror_r(static_cast<int>(error), buffer, sizeof buffer);
+  return TextOf(strerror_r(static_cast<int>(error), buffer, sizeof buffer), buffer);
 }
 
 bool DeleteFile(const std::u16string& path) {
