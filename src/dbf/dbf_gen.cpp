@@ -53,22 +53,48 @@ CDbfGen::CDbfGen(const char16_t* szResultPath) {
   const platform::PathParts parts = platform::SplitPath(shortPath);
   m_szShortName = parts.name.substr(0, kShortNameLength);
   m_szDirectory = parts.folder;
+  AvoidTakenMemoName();
 
   const std::u16string dbfPath = m_szDirectory + m_szShortName + u".dbf";
   g_Log.LogFormat("DbfGen: DBFPath = %s", ToNarrow(dbfPath).c_str());
-  m_hDBFFile = platform::File::Create(dbfPath, platform::Disposition::kCreateNew);
-  if (!m_hDBFFile.IsOpen()) {
+  // The table is written under a temporary name; its own name must be free for the end.
+  const bool created = !platform::PathExists(dbfPath) && m_Dbf.Create(dbfPath);
+  if (!created) {
     g_Log.LogFormat("DbfGen: Can't create DBFPath file. m_hDBFFile = 0x%X. GetLastError = 0x%X",
                     kInvalidHandleValue, platform::LastError());
+    if (m_Dbf.Failed()) g_Log.LogFormat("DbfGen: %s", m_Dbf.Failure().c_str());
   }
   g_Log.LogLine("DbfGen: CDbfGen::CDbfGen\tEND");
 }
 
 CDbfGen::~CDbfGen() {
   g_Log.LogLine("DbfGen: CDbfGen::~CDbfGen\tSTART");
-  m_hDBFFile.Close();
-  m_hDBTFile.Close();
+  // Files not finished by Close are removed by their own destructors.
   g_Log.LogLine("DbfGen: CDbfGen::~CDbfGen\tEND");
+}
+
+void CDbfGen::AvoidTakenMemoName() {
+  if (platform::IsShortBaseFree(m_szDirectory, m_szShortName, {u".dbt"})) return;
+  const std::u16string taken = m_szShortName;
+  m_szShortName = platform::FreeNumberedShortBase(m_szDirectory, taken, {u".dbf", u".dbt"});
+  g_Log.LogFormat("DbfGen: %s.dbt exists already; the table is named %s", ToNarrow(taken).c_str(),
+                  ToNarrow(m_szShortName).c_str());
+}
+
+int CDbfGen::Checked(bool ok) {
+  if (ok) return kResultOk;
+  if (!m_bWriteFailed) {
+    m_bWriteFailed = true;
+    const std::string& failure = m_Dbf.Failed() ? m_Dbf.Failure() : m_Dbt.Failure();
+    if (!failure.empty()) g_Log.LogFormat("DbfGen: Can't write %s", failure.c_str());
+    Discard();
+  }
+  return kResultWriteFailed;
+}
+
+void CDbfGen::Discard() {
+  m_Dbf.Discard();
+  m_Dbt.Discard();
 }
 
 void CDbfGen::SetDate() {
@@ -82,15 +108,16 @@ void CDbfGen::SetDate() {
 
 void CDbfGen::Prepare(uint32_t dwFieldCount, uint32_t dwRecordCount, uint32_t dwRecordSize) {
   g_Log.LogLine("DbfGen: CDbfGen::Prepare\tSTART");
-  if (m_hDBFFile.IsOpen()) {
+  if (m_Dbf.IsOpen()) {
     std::fill(std::begin(m_DbfHeader), std::end(m_DbfHeader), 0);
     m_DbfHeader[kVersionOffset] = m_bHasMemo ? kVersionWithMemo : kVersionPlain;
     SetDate();
     Store32(m_DbfHeader + kRecordCountOffset, dwRecordCount);
     Store16(m_DbfHeader + kHeaderLengthOffset,
             static_cast<uint16_t>(kDescriptorSize * dwFieldCount + kHeaderSize + 1));
-    Store16(m_DbfHeader + kRecordLengthOffset, static_cast<uint16_t>(dwRecordSize + 1));
-    m_hDBFFile.Write(m_DbfHeader, sizeof m_DbfHeader);
+    m_dwRecordLength = dwRecordSize + 1;
+    Store16(m_DbfHeader + kRecordLengthOffset, static_cast<uint16_t>(m_dwRecordLength));
+    Checked(m_Dbf.Append(m_DbfHeader, sizeof m_DbfHeader));
   }
   g_Log.LogLine("DbfGen: CDbfGen::Prepare\tEND");
 }
@@ -98,13 +125,13 @@ void CDbfGen::Prepare(uint32_t dwFieldCount, uint32_t dwRecordCount, uint32_t dw
 int CDbfGen::AddOneColInfo(const char* szName, char chType, uint32_t dwWidth, uint32_t dwColumnId) {
   g_Log.LogLine("DbfGen: CDbfGen::AddOneColInfo\t\tSTART");
   const std::optional<DbfFieldShape> shape = ShapeOfField(chType, dwWidth);
-  if (m_hDBFFile.IsOpen() && szName != nullptr && szName[0] != '\0' && shape) {
+  if (m_Dbf.IsOpen() && szName != nullptr && szName[0] != '\0' && shape) {
     uint8_t descriptor[kDescriptorSize] = {};
     const size_t nameLength = std::find(szName, szName + kFieldNameLength, '\0') - szName;
     std::memcpy(descriptor, szName, nameLength);
     descriptor[kFieldTypeOffset] = static_cast<uint8_t>(shape->type);
     descriptor[kFieldWidthOffset] = shape->width;
-    m_hDBFFile.Write(descriptor, sizeof descriptor);
+    Checked(m_Dbf.Append(descriptor, sizeof descriptor));
     // A repeated id still gets its field, so that the records match the descriptors; FindColumn
     // sends its values to the first field, and this one stays blank.
     m_Columns.push_back({dwColumnId, shape->type, shape->width});
@@ -123,10 +150,11 @@ int CDbfGen::WriteOneValue(const char* pValue, uint32_t dwColumnId, uint32_t dwL
   g_Log.LogLine("DbfGen: CDbfGen::WriteOneValue\t\tSTART");
   const size_t column = FindColumn(dwColumnId);
   int result = kResultOk;
-  if (m_hDBFFile.IsOpen() && column < m_Columns.size()) {
+  if (m_Dbf.IsOpen() && !m_bCut && column < m_Columns.size()) {
     const char* text = pValue != nullptr ? pValue : "";
     const std::string_view value(text, dwLength != 0 ? dwLength : std::strlen(text));
     MoveToColumn(column);
+    if (!m_Dbf.IsOpen() || m_bCut) return m_bWriteFailed ? kResultWriteFailed : kResultOk;
     switch (m_Columns[column].chType) {
       case 'M':
       case 'B': {
@@ -165,7 +193,17 @@ void CDbfGen::WriteBlankFields(size_t firstColumn, size_t endColumn) {
   for (size_t column = firstColumn; column < endColumn; ++column) WriteField("", column);
 }
 
+bool CDbfGen::RecordFitsLimit() {
+  if (BytesWritten() + m_dwRecordLength + 1 <= m_qwOutputLimit) return true;
+  m_bCut = true;
+  g_Log.LogFormat("DbfGen: Output limit of %llu bytes reached; the table is cut after %u records",
+                  static_cast<unsigned long long>(m_qwOutputLimit), m_dwRecordsWritten);
+  return false;
+}
+
 int CDbfGen::WriteField(std::string_view value, size_t columnIndex) {
+  if (!m_Dbf.IsOpen() || m_bCut) return m_bWriteFailed ? kResultWriteFailed : kResultOk;
+  if (columnIndex == 0 && !RecordFitsLimit()) return kResultOk;
   // Room for the header terminator, the deletion flag and the widest field.
   char buffer[2 + kLargestFieldWidth];
   size_t prefix = 0;
@@ -177,7 +215,9 @@ int CDbfGen::WriteField(std::string_view value, size_t columnIndex) {
   const size_t width = m_Columns[columnIndex].nWidth;
   std::fill(buffer + prefix, buffer + prefix + width, kBlank);
   std::copy_n(value.data(), std::min(value.size(), width), buffer + prefix);
-  return m_hDBFFile.Write(buffer, prefix + width) ? kResultOk : kResultWriteFailed;
+  const int result = Checked(m_Dbf.Append(buffer, prefix + width));
+  if (result == kResultOk && columnIndex == 0) ++m_dwRecordsWritten;
+  return result;
 }
 
 void CDbfGen::WriteLastFields() {
@@ -193,28 +233,32 @@ void CDbfGen::EndRecord() {
   }
 }
 
-void CDbfGen::PrepareDBTFile() {
+bool CDbfGen::PrepareDBTFile() {
   g_Log.LogLine("DbfGen: CDbfGen::PrepareDBTFile\t\tSTART");
-  m_hDBTFile = platform::File::Create(m_szDirectory + m_szShortName + u".dbt",
-                                      platform::Disposition::kCreateNew);
-  if (m_hDBTFile.IsOpen()) {
-    const uint8_t headerBlock[kMemoBlockSize] = {};
-    m_hDBTFile.Write(headerBlock, sizeof headerBlock);
+  const std::u16string dbtPath = m_szDirectory + m_szShortName + u".dbt";
+  // A memo file of this name made since the table was begun (a stored file, say) is not ours.
+  const bool created = !platform::PathExists(dbtPath) && m_Dbt.Create(dbtPath);
+  const uint8_t headerBlock[kMemoBlockSize] = {};
+  if (created && m_Dbt.Append(headerBlock, sizeof headerBlock)) {
     const std::string name = ToNarrow(m_szShortName);
     std::copy_n(name.begin(), std::min(name.size(), kMemoNameLength),
                 m_DbtHeader + kMemoNameOffset);
     Store32(m_DbtHeader + kMemoBlockSizeOffset, kMemoBlockSize);
+  } else if (!m_Dbt.Failed()) {
+    g_Log.LogFormat("DbfGen: Can't create %s: it exists already", ToNarrow(dbtPath).c_str());
   }
   g_Log.LogLine("DbfGen: CDbfGen::PrepareDBTFile\t\tEND");
+  return m_Dbt.IsOpen();
 }
 
 int CDbfGen::WriteToDBTFile(const char* pValue, size_t length) {
   g_Log.LogLine("DbfGen: CDbfGen::WriteToDBTFile\t\tSTART");
   if (!m_bHasMemo) {
     m_bHasMemo = true;
-    PrepareDBTFile();
+    // Without its memo file the table would point into nothing, or into a foreign file.
+    if (!PrepareDBTFile()) return Checked(false);
   }
-  if (m_hDBTFile.IsOpen()) {
+  if (m_Dbt.IsOpen()) {
     const uint64_t blockCount = MemoBlockCount(length);
     const size_t size = static_cast<size_t>(blockCount * kMemoBlockSize);
     auto* blocks = static_cast<uint8_t*>(qrx::heap::AllocateZeroed(size));
@@ -225,41 +269,49 @@ int CDbfGen::WriteToDBTFile(const char* pValue, size_t length) {
     std::copy(std::begin(kMemoValueMark), std::end(kMemoValueMark), blocks);
     Store32(blocks + sizeof kMemoValueMark, static_cast<uint32_t>(length + kMemoValuePrefixSize));
     std::memcpy(blocks + kMemoValuePrefixSize, pValue, length);
-    const bool written = m_hDBTFile.Seek(uint64_t{m_dwNextMemoBlock} * kMemoBlockSize) &&
-                         m_hDBTFile.Write(blocks, size);
+    // Every value takes whole blocks, so the file always ends where the next free block begins.
+    const bool written = m_Dbt.Append(blocks, size);
     qrx::heap::Release(blocks);
-    if (!written) return kResultWriteFailed;
+    if (!written) return Checked(false);
     m_dwNextMemoBlock += static_cast<uint32_t>(blockCount);
   }
   g_Log.LogLine("DbfGen: CDbfGen::WriteToDBTFile\t\tEND");
   return kResultOk;
 }
 
-void CDbfGen::WriteHeaders() {
+bool CDbfGen::WriteHeaders() {
   g_Log.LogLine("DbfGen: CDbfGen::WriteHeaders\t\tSTART");
-  if (m_hDBFFile.IsOpen()) {
+  bool written = true;
+  if (m_Dbf.IsOpen()) {
     m_DbfHeader[kVersionOffset] = m_bHasMemo ? kVersionWithMemo : kVersionPlain;
-    if (m_hDBFFile.Seek(0)) m_hDBFFile.Write(m_DbfHeader, sizeof m_DbfHeader);
+    Store32(m_DbfHeader + kRecordCountOffset, m_dwRecordsWritten);
+    written = m_Dbf.Overwrite(0, m_DbfHeader, sizeof m_DbfHeader);
   }
-  if (m_hDBTFile.IsOpen()) {
+  if (written && m_Dbt.IsOpen()) {
     Store32(m_DbtHeader + kMemoNextFreeBlockOffset, m_dwNextMemoBlock);
-    if (m_hDBTFile.Seek(0)) m_hDBTFile.Write(m_DbtHeader, sizeof m_DbtHeader);
+    written = m_Dbt.Overwrite(0, m_DbtHeader, sizeof m_DbtHeader);
   }
   g_Log.LogLine("DbfGen: CDbfGen::WriteHeaders\t\tEND");
+  return written;
 }
 
 int CDbfGen::Close() {
   g_Log.LogLine("DbfGen: CDbfGen::Close\t\tSTART");
-  if (m_hDBFFile.IsOpen()) {
+  if (m_bWriteFailed) return kResultWriteFailed;
+  if (m_Dbf.IsOpen()) {
     WriteLastFields();
     // With no record written the header terminator is still due.
     const char tail[] = {static_cast<char>(kHeaderTerminator), static_cast<char>(kEndOfFile)};
     const size_t skip = m_bTerminatorPending ? 0 : 1;
     m_bTerminatorPending = false;
-    if (!m_hDBFFile.Write(tail + skip, sizeof tail - skip)) return kResultWriteFailed;
-    WriteHeaders();
-    m_hDBFFile.Close();
-    m_hDBTFile.Close();
+    if (Checked(m_Dbf.IsOpen() && m_Dbf.Append(tail + skip, sizeof tail - skip)) != kResultOk) {
+      return kResultWriteFailed;
+    }
+    // The memo file first: a table that looks finished has all its memo blocks.
+    if (Checked(WriteHeaders() && (!m_Dbt.IsOpen() || m_Dbt.Commit()) && m_Dbf.Commit()) !=
+        kResultOk) {
+      return kResultWriteFailed;
+    }
   }
   g_Log.LogLine("DbfGen: CDbfGen::Close\t\tEND");
   return kResultOk;

@@ -2,6 +2,12 @@
 // the first long value arrives. The client calls, in this order: the constructor with the result
 // path, Prepare, AddOneColInfo once per column, WriteOneValue for every value of every record
 // (columns in column order within a record), Close.
+//
+// Both files are written under temporary names and get their final names at Close, when they are
+// complete. Every write is checked: after the first failure (logged with the file and the
+// system's reason) the writer drops both files and every later call does nothing; Close then
+// answers -20. An output limit caps the bytes of both files together: the first record that
+// would pass it is not written, nor any after it, and the table is cut there.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +17,7 @@
 #include <vector>
 
 #include "dbf/dbf_layout.h"
-#include "platform/file.h"
+#include "dbf/result_file.h"
 
 class CDbfGen {
  public:
@@ -24,11 +30,22 @@ class CDbfGen {
   CDbfGen& operator=(const CDbfGen&) = delete;
   virtual ~CDbfGen();
 
-  // Whether the .dbf file was created; without it every later call does nothing.
-  bool HasTableFile() const { return m_hDBFFile.IsOpen(); }
+  // Whether the .dbf file is open for writing: created, and nothing has failed since.
+  bool HasTableFile() const { return m_Dbf.IsOpen(); }
+  // Whether a write failed (the table then has no files).
+  bool WriteFailed() const { return m_bWriteFailed; }
+  // Whether the output limit cut the table.
+  bool IsCut() const { return m_bCut; }
+  uint32_t RecordsWritten() const { return m_dwRecordsWritten; }
+  // Bytes of the .dbf and .dbt files so far.
+  uint64_t BytesWritten() const { return m_Dbf.Size() + m_Dbt.Size(); }
+
+  // Caps the bytes of both files together (no cap by default).
+  void SetOutputLimit(uint64_t bytes) { m_qwOutputLimit = bytes; }
 
   // Writes the table header. `dwRecordSize` is the sum of the field widths, without the deletion
-  // flag. The record count is kept as given, even if more records are written.
+  // flag. The header's record count becomes the number of records written when the table is
+  // closed.
   void Prepare(uint32_t dwFieldCount, uint32_t dwRecordCount, uint32_t dwRecordSize);
   // Declares one field (see field_shape.h for the type letters and widths) for the values of
   // column `dwColumnId`. Columns without a name or of an unknown letter are left out. Values of a
@@ -38,9 +55,11 @@ class CDbfGen {
   // Fields skipped on the way are left blank; a value for a column at or before the previous one
   // starts the next record. Returns 0, -6 when a memo value finds no memory, -20 on a failed write.
   int WriteOneValue(const char* pValue, uint32_t dwColumnId, uint32_t dwLength);
-  // Completes the last record, ends the table and rewrites both headers. Returns 0, or -20 when
-  // the end of the table cannot be written.
+  // Completes the last record, ends the table, rewrites both headers and gives both files their
+  // final names. Returns 0, or -20 when anything of the table could not be written.
   int Close();
+  // Drops the table: both files are removed, and every later call does nothing.
+  void Discard();
   // Ends the record being filled: its remaining fields stay blank and the next value starts a new
   // record, whichever column it is for. Nothing happens between records.
   void EndRecord();
@@ -53,9 +72,15 @@ class CDbfGen {
   };
 
   void SetDate();
-  void PrepareDBTFile();
+  bool PrepareDBTFile();
   int WriteToDBTFile(const char* pValue, size_t length);
-  void WriteHeaders();
+  bool WriteHeaders();
+  // 0 when `ok`; otherwise logs the first failure, drops both files and returns -20.
+  int Checked(bool ok);
+  // Whether the record that starts now still fits the output limit; logs the cut when not.
+  bool RecordFitsLimit();
+  // Chooses the base name when the memo name of the short name is taken.
+  void AvoidTakenMemoName();
   void WriteLastFields();
   int WriteField(std::string_view value, size_t columnIndex);
   void WriteBlankFields(size_t firstColumn, size_t endColumn);
@@ -63,8 +88,8 @@ class CDbfGen {
   // Index of the first field declared for the column id, or the column count when there is none.
   size_t FindColumn(uint32_t dwColumnId) const;
 
-  qrx::platform::File m_hDBFFile;
-  qrx::platform::File m_hDBTFile;
+  ResultFile m_Dbf;
+  ResultFile m_Dbt;
   uint8_t m_DbfHeader[dbf_layout::kHeaderSize] = {};
   uint8_t m_DbtHeader[dbf_layout::kMemoHeaderSize] = {};
   bool m_bTerminatorPending = true;
@@ -73,5 +98,10 @@ class CDbfGen {
   bool m_bHasMemo = false;       // set by the first memo value, even if no .dbt could be made
   uint32_t m_dwNextMemoBlock = 1;
   std::vector<ColumnEntry> m_Columns;
-  size_t m_nCurrentColumn = 0;  // field that the next value fills
+  size_t m_nCurrentColumn = 0;    // field that the next value fills
+  uint32_t m_dwRecordLength = 0;  // with the deletion flag
+  uint32_t m_dwRecordsWritten = 0;
+  uint64_t m_qwOutputLimit = UINT64_MAX;
+  bool m_bCut = false;
+  bool m_bWriteFailed = false;
 };

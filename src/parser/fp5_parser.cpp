@@ -152,6 +152,7 @@ int CFMLogicParser5::WriteResult(const std::u16string& targetDir,
   if (!folderReady) return kResultWriteFailed;
   g_Log.LogFormat("\tCreate result file");
   const int result = CreateResultFile(resultPath.c_str());
+  if (result == kResultBreak) return result;
   g_Log.LogFormat("<=== Process of table");
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.SBar(100);
@@ -162,7 +163,8 @@ int CFMLogicParser5::WriteResult(const std::u16string& targetDir,
 
 uint32_t CFMLogicParser5::WalkPages() {
   uint32_t dwPages = 0;
-  while (!m_Engine5.IsEndOfFile()) {
+  // A stop ends the walk; the checkpoint after it ends the run.
+  while (!m_Engine5.IsEndOfFile() && !BreakRequested()) {
     m_Engine5.ReadPage();
     m_Engine5.ParsePage();
     m_Engine5.NextPage();
@@ -185,7 +187,8 @@ void CFMLogicParser5::ReportTable() {
                 static_cast<unsigned>(m_ArrOfColumns.size()),
                 static_cast<int>(m_DataOfTable.size()));
   g_Report.AddEntry(u"Total 1 table", u"Table", nullptr);
-  g_Report.AddEntry(u"Table", ToWide(detail).c_str(), nullptr);
+  const std::u16string note = ReportNote(m_TableOutcome);
+  g_Report.AddEntry(u"Table", ToWide(detail).c_str(), note.empty() ? nullptr : note.c_str());
 }
 
 void CFMLogicParser5::ReadListOfColumns5() {

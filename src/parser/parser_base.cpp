@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "api/library_state.h"
 #include "dbf/dbf_layout.h"
 #include "dbf/field_shape.h"
 #include "diag/log.h"
@@ -28,6 +29,8 @@ constexpr uint32_t kShortestCatalogueWidth = 5;
 constexpr uint32_t kMemoWidth = dbf_layout::kMemoPointerWidth;
 // The header carries its own length and the record length (with the deletion flag) in 16 bits.
 constexpr uint64_t kLargest16BitLength = 0xFFFF;
+// Rows written between two looks at the host's break byte.
+constexpr size_t kRowsBetweenBreakChecks = 4096;
 
 const char* Printable(const char* text) {
   return text != nullptr ? text : "(null)";
@@ -100,7 +103,8 @@ bool HasNameAndBytes(const CBinaryDataInfo* object) {
 CFMLogicParserBase::CFMLogicParserBase(CFMCEngine& engine) : m_Engine(engine) {}
 
 CFMLogicParserBase::~CFMLogicParserBase() {
-  CloseDbf();
+  // A table still open here was not finished; it must not look as if it were.
+  DiscardDbf();
 }
 
 bool CFMLogicParserBase::AttachSource(CFileConnector* connector) {
@@ -108,7 +112,9 @@ bool CFMLogicParserBase::AttachSource(CFileConnector* connector) {
     // The last unit stays the terminating zero.
     std::copy_n(connector->m_szFilePath, CFileConnector::kMaxPath - 1, m_szSourcePath);
   }
-  return m_Engine.Connect(connector);
+  const bool connected = m_Engine.Connect(connector);
+  m_qwOutputLeft = kOutputAllowance + kOutputPerSourceByte * m_Engine.m_nFileSize;
+  return connected;
 }
 
 void CFMLogicParserBase::ConvertDate(char** ppText) {
@@ -149,6 +155,7 @@ void CFMLogicParserBase::CountMaxSizeForFields() {
 
 int CFMLogicParserBase::CreateResultFile(const char16_t* szResultPath) {
   g_Log.LogLine("73708: CFMLogicParserBase::CreateResultFile(char *szResultPath)\tSTART");
+  m_TableOutcome = CTableOutcome{};
   if (m_ArrOfColumns.empty()) {
     g_Log.LogLine("73708: m_ArrOfColumns.size() == 0");
     return 0;
@@ -165,15 +172,19 @@ int CFMLogicParserBase::CreateResultFile(const char16_t* szResultPath) {
     return 0;
   }
   const std::optional<uint32_t> recordLength = RecordLengthFor(columns, columns.size());
+  m_TableOutcome.bWriteFailed = !recordLength;
   if (!recordLength) return kResultWriteFailed;
-  return WriteTable(szResultPath, columns, *recordLength) ? 0 : kResultWriteFailed;
+  return WriteTable(szResultPath, columns, *recordLength);
 }
 
-bool CFMLogicParserBase::WriteTable(const char16_t* szResultPath,
-                                    const std::vector<DbfColumn>& columns,
-                                    uint32_t dwRecordLength) {
+int CFMLogicParserBase::WriteTable(const char16_t* szResultPath,
+                                   const std::vector<DbfColumn>& columns, uint32_t dwRecordLength) {
   CDbfGen writer(szResultPath);
-  if (!writer.HasTableFile()) return false;
+  if (!writer.HasTableFile()) {
+    m_TableOutcome.bWriteFailed = true;
+    return kResultWriteFailed;
+  }
+  writer.SetOutputLimit(m_qwOutputLeft);
   writer.Prepare(static_cast<uint32_t>(columns.size()), static_cast<uint32_t>(m_DataOfTable.size()),
                  dwRecordLength);
   m_bTableWritten = true;
@@ -183,15 +194,30 @@ bool CFMLogicParserBase::WriteTable(const char16_t* szResultPath,
     AddColumn(writer, columns[i]);
   }
   g_Log.LogLine("73708: Start add data");
-  WriteRows(writer);
-  writer.Close();
+  if (!WriteRows(writer)) {
+    g_Log.LogLine("BreakFlag");
+    writer.Discard();
+    return kResultBreak;
+  }
+  const int result = FinishTable(writer);
   g_Log.LogLine("73708: CFMLogicParserBase::CreateResultFile(char *szResultPath)\tEND");
-  return true;
+  return result;
 }
 
-void CFMLogicParserBase::WriteRows(CDbfGen& writer) {
+int CFMLogicParserBase::FinishTable(CDbfGen& writer) {
+  const int result = writer.Close();
+  m_TableOutcome.bWriteFailed = result != kResultOk;
+  m_TableOutcome.bCut = writer.IsCut();
+  m_TableOutcome.dwRowsWritten = writer.RecordsWritten();
+  m_qwOutputLeft -= std::min(m_qwOutputLeft, writer.BytesWritten());
+  return result;
+}
+
+bool CFMLogicParserBase::WriteRows(CDbfGen& writer) {
   FirstValuesOfRow firstValues(m_ArrOfColumns);
+  size_t rowsWritten = 0;
   for (const CRowOfTable& row : m_DataOfTable) {
+    if (++rowsWritten % kRowsBetweenBreakChecks == 0 && BreakRequested()) return false;
     firstValues.Take(row);
     for (const auto& column : m_ArrOfColumns) {
       if (CDataOfField* value = firstValues.ValueOf(column->m_dwID))
@@ -200,6 +226,7 @@ void CFMLogicParserBase::WriteRows(CDbfGen& writer) {
     // A row is one record even when its first value comes after the previous row's last one.
     writer.EndRecord();
   }
+  return true;
 }
 
 std::vector<CFMLogicParserBase::DbfColumn> CFMLogicParserBase::TableColumns() {
@@ -214,16 +241,20 @@ std::vector<CFMLogicParserBase::DbfColumn> CFMLogicParserBase::TableColumns() {
 
 int CFMLogicParserBase::WriteTableHeader(const char16_t* szResultPath) {
   CloseDbf();
+  m_TableOutcome = CTableOutcome{};
   const std::vector<DbfColumn> columns = CatalogueColumns();
   const std::optional<uint32_t> recordLength =
       RecordLengthFor(columns, std::max<size_t>(m_dwTotalColumns, columns.size()));
+  m_TableOutcome.bWriteFailed = !recordLength;
   if (!recordLength) return kResultWriteFailed;
 
   m_pDbfGen.emplace(szResultPath);
   if (!m_pDbfGen->HasTableFile()) {
     m_pDbfGen.reset();
+    m_TableOutcome.bWriteFailed = true;
     return kResultWriteFailed;
   }
+  m_pDbfGen->SetOutputLimit(m_qwOutputLeft);
   g_Log.LogFormat("Total columns %u, Total Records %u, MaxRecordSize %u", m_dwTotalColumns,
                   m_dwTotalRecords, SumOfWidths(columns));
   m_pDbfGen->Prepare(m_dwTotalColumns, m_dwTotalRecords, *recordLength);
@@ -289,11 +320,27 @@ void CFMLogicParserBase::WriteValue(const char* szText, uint32_t dwColumnId, uin
 }
 
 int CFMLogicParserBase::CloseDbf() {
+  int result = kResultOk;
   if (m_pDbfGen) {
-    m_pDbfGen->Close();
+    result = FinishTable(*m_pDbfGen);
     m_pDbfGen.reset();
   }
-  return 0;
+  return result;
+}
+
+std::u16string CFMLogicParserBase::ReportNote(const CTableOutcome& outcome) {
+  if (outcome.bWriteFailed) return u"Incomplete: the table could not be written (see the log)";
+  if (!outcome.bCut) return {};
+  return ToWide(("Cut at the output limit after " + std::to_string(outcome.dwRowsWritten) +
+                 " rows (see the log)")
+                    .c_str());
+}
+
+void CFMLogicParserBase::DiscardDbf() {
+  if (m_pDbfGen) {
+    m_pDbfGen->Discard();
+    m_pDbfGen.reset();
+  }
 }
 
 int CFMLogicParserBase::CloseResult() {

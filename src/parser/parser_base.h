@@ -30,6 +30,13 @@ using ColumnCatalogue = std::map<uint32_t, CCatalogueColumn>;  // by column id, 
 using PendingRecordMap = std::map<uint32_t, CRowOfTable>;      // by record id
 using OccurrenceCountMap = std::map<uint32_t, uint32_t>;       // record id to occurrences
 
+// How the writing of the last result table ended, for the report.
+struct CTableOutcome {
+  bool bWriteFailed = false;  // the table could not be written, or not in full: it has no file
+  bool bCut = false;          // the output limit cut it
+  uint32_t dwRowsWritten = 0;
+};
+
 class CFMLogicParserBase {
  public:
   // The name the fp7 record pass gives a column it adds for a field id without a definition;
@@ -39,12 +46,19 @@ class CFMLogicParserBase {
   explicit CFMLogicParserBase(CFMCEngine& engine);
   CFMLogicParserBase(const CFMLogicParserBase&) = delete;
   CFMLogicParserBase& operator=(const CFMLogicParserBase&) = delete;
-  // Finishes a table still open for writing and releases everything the parser holds.
+  // Drops a table still open for writing and releases everything the parser holds.
   virtual ~CFMLogicParserBase();
 
   // Takes over the source path and connects the page engine to the opened source. False when the
-  // engine refuses the source.
+  // engine refuses the source. Sets the output limit of the run from the source's size.
   bool AttachSource(CFileConnector* connector);
+
+  // The bytes all result tables of a run may take together: a fixed allowance and a multiple of
+  // the source's size. Real files give tables of one to three times their size; the margin lets
+  // sparse tables with wide columns come out whole, while a file made to blow its tables up
+  // (one record of long values fixing the width of every later record) is cut.
+  static constexpr uint64_t kOutputAllowance = 64ull << 20;
+  static constexpr uint64_t kOutputPerSourceByte = 32;
 
   // Rewrites a day-first date text with two separators ("31.12.1999", "31/12/99") in the dBase
   // order "19991231" (rules in date_conversion.h). `*ppText` is a library-heap text and may be
@@ -56,8 +70,9 @@ class CFMLogicParserBase {
   void CountMaxSizeForFields();
 
   // Writes m_ArrOfColumns and m_DataOfTable as one result table at `szResultPath` (see
-  // ResultPathFor). Only the first value of a column in a row is written. 0, or -20 (logged)
-  // when the table file cannot be created or its fields do not fit its header.
+  // ResultPathFor). Only the first value of a column in a row is written. 0; -20 (logged) when
+  // the table file cannot be created or written or its fields do not fit its header; -1000 when
+  // the host asked to stop while the rows were written (the table is then dropped).
   int CreateResultFile(const char16_t* szResultPath);
 
   // fp7: starts the result table at `szResultPath` with the fields of m_ColumnCatalogue, in id
@@ -66,8 +81,13 @@ class CFMLogicParserBase {
   int WriteTableHeader(const char16_t* szResultPath);
   // fp7: writes one value into the table started by WriteTableHeader; nothing when none is open.
   void WriteValue(const char* szText, uint32_t dwColumnId, uint32_t dwLength);
-  // fp7: finishes the open table, if any. Always 0.
+  // fp7: finishes the open table, if any, and notes its outcome. 0, or -20 when the table could not
+  // be written in full.
   int CloseDbf();
+  // fp7: drops the open table, if any, with its files (a stop in the middle of it).
+  void DiscardDbf();
+  // The report's note on a table: empty when it was written in full, else what is missing.
+  static std::u16string ReportNote(const CTableOutcome& outcome);
   // Creates the target folder when it is missing (one level: its parent must exist); `created`
   // tells whether this call made it. False, with a log line, when no folder stands there after.
   static bool EnsureTargetFolder(const std::u16string& folder, bool& created);
@@ -97,7 +117,9 @@ class CFMLogicParserBase {
   uint32_t m_dwTotalRecords = 0;
   uint32_t m_dwUnknownColumns = 0;
   BinaryDataMap m_BinaryData;
-  bool m_bTableWritten = false;  // a result table has been started; never reset
+  bool m_bTableWritten = false;                // a result table has been started; never reset
+  CTableOutcome m_TableOutcome;                // of the last table closed
+  uint64_t m_qwOutputLeft = kOutputAllowance;  // what the run's later tables may still take
 
  private:
   // What the table writer is told about one column.
@@ -119,10 +141,13 @@ class CFMLogicParserBase {
                                                  size_t columnCount);
   static uint32_t SumOfWidths(const std::vector<DbfColumn>& columns);
   static void AddColumn(CDbfGen& writer, const DbfColumn& column);
-  // False when the table file cannot be created.
-  bool WriteTable(const char16_t* szResultPath, const std::vector<DbfColumn>& columns,
-                  uint32_t dwRecordLength);
-  void WriteRows(CDbfGen& writer);
+  // 0, -20 or -1000 as CreateResultFile.
+  int WriteTable(const char16_t* szResultPath, const std::vector<DbfColumn>& columns,
+                 uint32_t dwRecordLength);
+  // False when the host asked to stop.
+  bool WriteRows(CDbfGen& writer);
+  // Closes the writer, notes the table's outcome and takes its bytes from the run's output limit.
+  int FinishTable(CDbfGen& writer);
 
   CFMCEngine& m_Engine;
 };

@@ -1,4 +1,5 @@
 // The one page loop behind every scan of the fp7 parser; where it ends is for the walk rules.
+#include "api/library_state.h"
 #include "diag/log.h"
 #include "parser8/fp7_parser.h"
 #include "parser8/fp7_paths.h"
@@ -9,6 +10,8 @@ bool CFMLogicParser8::WalkPages(std::span<const uint32_t> path, const PageVisito
   m_Engine.NextPage();
   m_Engine.m_nCurrentPage = fp7_paths::kFirstPage;
   for (;;) {
+    // A stop ends the walk as if the pages had ended; the checkpoint after it ends the run.
+    if (BreakRequested()) return false;
     if (!m_Engine.ReadPage()) {
       if (m_WalkRules.EndsAtRefusedPage(m_Engine)) return true;
     } else {

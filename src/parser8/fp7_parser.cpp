@@ -60,7 +60,9 @@ bool StopRequested() {
 struct CFMLogicParser8::TableTally {
   std::vector<std::u16string> filledNames;
   std::vector<std::u16string> details;
+  std::vector<std::u16string> notes;  // empty for a table written in full
   std::vector<std::u16string> emptyNames;
+  bool bWriteFailed = false;  // some result file of the run could not be written
 };
 
 // The base only keeps the engine's address until AttachSource connects it.
@@ -104,7 +106,10 @@ int32_t CFMLogicParser8::Process(const char16_t* targetDir) {
         kProgressTableList + static_cast<int32_t>(done * kProgressTablesShare / tableCount);
     g_StatusLink.SBar(u"Writing row data...", progress);
     if (!ProcessTable(*m_ArrOfTables[done - 1], targetDir, tally, result)) return kResultBreak;
+    tally.bWriteFailed = tally.bWriteFailed || result == kResultWriteFailed;
   }
+  // Whatever the last table gave, a run that lost a result file never reports success.
+  if (result == 0 && tally.bWriteFailed) result = kResultWriteFailed;
 
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.SBar(100);
@@ -132,6 +137,7 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
   if (m_dwTotalColumns != 0 || m_dwTotalRecords != 0) {
     tally.filledNames.push_back(wideName);
     tally.details.push_back(WideFormat("%u columns, %u rows", m_dwTotalColumns, m_dwTotalRecords));
+    tally.notes.emplace_back();
   } else {
     tally.emptyNames.push_back(wideName);
   }
@@ -154,8 +160,11 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
   } else {
     const int header = WriteTableHeader(resultPath.c_str());
     result = ReadRecords(static_cast<uint8_t>(tableId), true);
-    CloseDbf();
-    if (header != 0) result = header;
+    // A stop during the writing pass leaves the table unfinished: it is dropped, not closed.
+    if (BreakRequested()) DiscardDbf();
+    const int closed = CloseDbf();
+    if (header != 0 || closed != 0) result = header != 0 ? header : closed;
+    tally.notes.back() = ReportNote(m_TableOutcome);
   }
   if (StopRequested()) return false;
 
@@ -176,7 +185,9 @@ void CFMLogicParser8::AddReportEntries(const TableTally& tally) const {
   g_Report.AddEntry(total.c_str(), JoinedNames(tally.filledNames, tally.emptyNames).c_str(),
                     nullptr);
   for (size_t i = 0; i < tally.filledNames.size(); ++i) {
-    g_Report.AddEntry(tally.filledNames[i].c_str(), tally.details[i].c_str(), nullptr);
+    const std::u16string& note = tally.notes[i];
+    g_Report.AddEntry(tally.filledNames[i].c_str(), tally.details[i].c_str(),
+                      note.empty() ? nullptr : note.c_str());
   }
   if (!tally.emptyNames.empty()) {
     g_Report.AddEntry(JoinedNames(tally.emptyNames, {}).c_str(), u"Empty", nullptr);

@@ -75,7 +75,8 @@ class CFMLogicParser8 : public CFMLogicParserBase {
 
   // Reads the pages from the first fp7 page on, as far as the walk rules let it, and hands `visit`
   // the index of `path` on each page (kNotFound when the page lacks it). True when the walk ran out
-  // of pages, false when `visit` stopped it (the engine then stays on that page).
+  // of pages, false when `visit` stopped it (the engine then stays on that page) or the host asked
+  // to stop.
   bool WalkPages(std::span<const uint32_t> path, const PageVisitor& visit);
   // Empties the per-table state: the base's reset, and records left pending.
   void ResetTable();

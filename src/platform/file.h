@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/fault_counter.h"
+
 namespace qrx::platform {
 
 // How Create treats an existing file.
@@ -29,7 +31,8 @@ class File {
 
   // Opens an existing file for reading. Others may read it too.
   static File OpenForRead(const std::u16string& path);
-  // Opens a file for writing as the disposition says.
+  // Opens a file for writing as the disposition says. kCreateNew never follows a link and never
+  // opens an existing file, so what it writes lands in a file of its own.
   static File Create(const std::u16string& path, Disposition disposition);
 
   bool IsOpen() const { return fd_ >= 0; }
@@ -45,11 +48,16 @@ class File {
   // Writes the pieces one after the other in one system call where it can, so that concurrent
   // writers of the same file never split them.
   bool WriteGather(std::initializer_list<std::string_view> pieces);
-  void Close();
+  // Closes the handle; false when the system reports that written data did not reach the file.
+  bool Close();
 
  private:
-  explicit File(int fd) : fd_(fd) {}
+  File(int fd, bool createdNew) : fd_(fd), createdNew_(createdNew) {}
+  // Whether the write may go ahead; writes of files created new are counted for the tests.
+  bool WriteMayProceed() const;
+
   int fd_ = -1;
+  bool createdNew_ = false;
 };
 
 // The error code of the last failed call on this thread (errno on POSIX).
@@ -63,7 +71,15 @@ bool CreateDirectory(const std::u16string& path);
 bool IsDirectory(const std::u16string& path);
 // Whether anything (a file, a folder, a link) stands at the path.
 bool PathExists(const std::u16string& path);
+// Renames a file; fails, leaving both names as they were, when something stands at `to` already.
+bool RenameNoReplace(const std::u16string& from, const std::u16string& to);
 // Names of the entries of a directory, without "." and ".."; empty when it cannot be read.
 std::vector<std::u16string> ListDirectory(const std::u16string& path);
+
+// Test hooks: writes to files created new (the result files; the log is opened, not created new)
+// are counted from 1 since the last reset, and the write numbered `failAt` (0: none) fails as on
+// a full disk; with Failing::kFromThenOn every later one fails too.
+void ResetWriteCounting(uint64_t failAt = 0, Failing failing = Failing::kFromThenOn);
+uint64_t WriteCount();
 
 }  // namespace qrx::platform

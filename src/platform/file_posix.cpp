@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -14,13 +15,20 @@
 #include "platform/text.h"
 
 namespace qrx::platform {
+namespace {
 
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+FaultCounter g_writes;
+
+}  // namespace
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), createdNew_(other.createdNew_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    createdNew_ = other.createdNew_;
   }
   return *this;
 }
@@ -39,7 +47,7 @@ File File::OpenForRead(const std::u16string& path) {
     errno = EISDIR;
     return File();
   }
-  return File(fd);
+  return File(fd, false);
 }
 
 File File::Create(const std::u16string& path, Disposition disposition) {
@@ -48,7 +56,13 @@ File File::Create(const std::u16string& path, Disposition disposition) {
   if (disposition == Disposition::kCreateNew) flags |= O_EXCL;
   if (disposition == Disposition::kCreateAlways) flags |= O_TRUNC;
   const int fd = ::open(ToUtf8(path).c_str(), flags, 0644);
-  return fd < 0 ? File() : File(fd);
+  return fd < 0 ? File() : File(fd, disposition == Disposition::kCreateNew);
+}
+
+bool File::WriteMayProceed() const {
+  if (!createdNew_ || g_writes.NextMayProceed()) return true;
+  errno = ENOSPC;
+  return false;
 }
 
 uint64_t File::Size() const {
@@ -76,10 +90,12 @@ size_t File::Read(void* buffer, size_t count) {
   return done;
 }
 
-bool File::Write(const void* buffer, size_t count) {
+namespace {
+
+bool WriteAll(int fd, const char* bytes, size_t count) {
   size_t done = 0;
-  while (fd_ >= 0 && done < count) {
-    const ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
+  while (fd >= 0 && done < count) {
+    const ssize_t n = ::write(fd, bytes + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
@@ -87,7 +103,14 @@ bool File::Write(const void* buffer, size_t count) {
   return done == count;
 }
 
+}  // namespace
+
+bool File::Write(const void* buffer, size_t count) {
+  return WriteMayProceed() && WriteAll(fd_, static_cast<const char*>(buffer), count);
+}
+
 bool File::WriteGather(std::initializer_list<std::string_view> pieces) {
+  if (!WriteMayProceed()) return false;
   iovec vectors[8];
   size_t count = 0;
   size_t total = 0;
@@ -107,13 +130,13 @@ bool File::WriteGather(std::initializer_list<std::string_view> pieces) {
   for (std::string_view piece : pieces) {
     const size_t drop = std::min(skip, piece.size());
     skip -= drop;
-    if (!Write(piece.data() + drop, piece.size() - drop)) return false;
+    if (!WriteAll(fd_, piece.data() + drop, piece.size() - drop)) return false;
   }
   return true;
 }
 
-void File::Close() {
-  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+bool File::Close() {
+  return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0;
 }
 
 uint32_t LastError() {
@@ -154,6 +177,25 @@ bool IsDirectory(const std::u16string& path) {
 bool PathExists(const std::u16string& path) {
   struct stat info {};
   return ::lstat(ToUtf8(path).c_str(), &info) == 0;
+}
+
+bool RenameNoReplace(const std::u16string& from, const std::u16string& to) {
+  const std::string source = ToUtf8(from);
+  const std::string destination = ToUtf8(to);
+  // A hard link is made only where nothing stands; the old name then goes. Where the file system
+  // has no hard links, renameat2 refuses to replace as well.
+  if (::link(source.c_str(), destination.c_str()) == 0) return ::unlink(source.c_str()) == 0;
+  if (errno == EEXIST) return false;
+  return ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) ==
+         0;
+}
+
+void ResetWriteCounting(uint64_t failAt, Failing failing) {
+  g_writes.Reset(failAt, failing);
+}
+
+uint64_t WriteCount() {
+  return g_writes.Count();
 }
 
 std::vector<std::u16string> ListDirectory(const std::u16string& path) {

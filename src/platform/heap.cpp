@@ -1,20 +1,14 @@
 #include "platform/heap.h"
 
-#include <atomic>
 #include <cstdlib>
 
 namespace qrx::heap {
 namespace {
 
-std::atomic<uint64_t> g_count{0};
-std::atomic<uint64_t> g_failAt{0};
-std::atomic<bool> g_onlyThatOne{false};
+FaultCounter g_allocations;
 
 bool NextMayProceed() {
-  const uint64_t number = ++g_count;
-  const uint64_t failAt = g_failAt.load(std::memory_order_relaxed);
-  if (failAt == 0 || number < failAt) return true;
-  return number > failAt && g_onlyThatOne.load(std::memory_order_relaxed);
+  return g_allocations.NextMayProceed();
 }
 
 }  // namespace
@@ -36,13 +30,11 @@ void Release(void* block) {
 }
 
 void ResetCounting(uint64_t failAt, Failing failing) {
-  g_count = 0;
-  g_failAt = failAt;
-  g_onlyThatOne = failing == Failing::kOnlyThatOne;
+  g_allocations.Reset(failAt, failing);
 }
 
 uint64_t AllocationCount() {
-  return g_count;
+  return g_allocations.Count();
 }
 
 }  // namespace qrx::heap

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/fault_counter.h"
+
 namespace qrx::heap {
 
 // Like malloc: null when the memory cannot be had (or a test asked for a failure).
@@ -19,7 +21,7 @@ void Release(void* block);
 
 // Test hooks: allocations are counted from 1 since the last reset; the allocation numbered
 // `failAt` (0: none) fails, and with kFromThenOn every later one too.
-enum class Failing { kFromThenOn, kOnlyThatOne };
+using qrx::Failing;
 void ResetCounting(uint64_t failAt = 0, Failing failing = Failing::kFromThenOn);
 uint64_t AllocationCount();
 

@@ -1,7 +1,9 @@
 // The short (8.3) name of a file, under which the table writer names its .dbf and .dbt files.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace qrx::platform {
 
@@ -17,5 +19,15 @@ namespace qrx::platform {
 //  - a base name without any allowed character takes "TABLE" in their place (TABLE~1).
 // The folder and the extension come back unchanged.
 std::u16string ShortPathName(const std::u16string& existingPath);
+
+// Whether a name fits a short name as it is: at most 8 allowed characters.
+bool FitsShortName(std::u16string_view name);
+// Whether no entry of `folder` is named `base` followed by one of `extensions`, in any case.
+bool IsShortBaseFree(const std::u16string& folder, std::u16string_view base,
+                     std::initializer_list<std::u16string_view> extensions);
+// The numbered short base (STEM~N) of `name` with the smallest N that is free with every one of
+// `extensions`, made as described above.
+std::u16string FreeNumberedShortBase(const std::u16string& folder, std::u16string_view name,
+                                     std::initializer_list<std::u16string_view> extensions);
 
 }  // namespace qrx::platform
