@@ -165,7 +165,8 @@ size_t MissingRows(const Tables& baseline, const Tables& recovered) {
 }
 
 // Recovers a damaged file and checks what every run must give: a documented code, in bounded
-// time, with nothing written outside the target folder.
+// time, with nothing written outside the target folder, no temporary file left, and tables whose
+// headers count the records they hold.
 int32_t RecoverDamaged(RecoverySandbox& sandbox, const Bytes& bytes) {
   const auto start = std::chrono::steady_clock::now();
   const int32_t result = sandbox.Recover(bytes);
@@ -174,6 +175,12 @@ int32_t RecoverDamaged(RecoverySandbox& sandbox, const Bytes& bytes) {
   // A hang guard, far above what a run takes: 10 s and 1 s more per 64 KiB.
   EXPECT_LT(seconds.count(), 10.0 + bytes.size() / 65536.0);
   EXPECT_EQ(sandbox.Strays(), std::vector<std::filesystem::path>{});
+  for (const std::string& name : sandbox.Outputs()) {
+    EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+  }
+  for (const auto& [name, table] : ReadDbfFolder(sandbox.target())) {
+    EXPECT_EQ(table.declaredRows, table.rows.size()) << name;
+  }
   return result;
 }
 
