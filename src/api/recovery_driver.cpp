@@ -80,7 +80,7 @@ void LogWhySourceCannotBeOpened(const char16_t* sourcePath) {
 }  // namespace
 
 int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDir) {
-  InstallCrashFilter();
+  const qrx::platform::FatalFaultGuard crashFilter = InstallCrashFilter();
   const std::u16string sourcePath = SourcePathOf(sourceArgument);
   const std::string logPath = ToNarrow(g_strLogPath);
   if (!logPath.empty()) {
