@@ -5,10 +5,9 @@
 #include "api/library_state.h"
 #include "diag/log.h"
 #include "parser8/fp7_parser.h"
-#include "platform/fatal_fault.h"
 
-void InstallCrashFilter() {
-  qrx::platform::InstallFatalFaultHandler([] { CrashFilter(); });
+qrx::platform::FatalFaultGuard InstallCrashFilter() {
+  return qrx::platform::FatalFaultGuard([] { CrashFilter(); });
 }
 
 int CrashFilter() {

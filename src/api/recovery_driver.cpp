@@ -80,12 +80,12 @@ void LogWhySourceCannotBeOpened(const char16_t* sourcePath) {
 }  // namespace
 
 int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDir) {
-  InstallCrashFilter();
+  const qrx::platform::FatalFaultGuard crashFilter = InstallCrashFilter();
   const std::u16string sourcePath = SourcePathOf(sourceArgument);
-  const std::string logPath = ToNarrow(g_strLogPath);
-  if (!logPath.empty()) {
-    g_Log.OpenLog(logPath.c_str());
-    g_Log.LogPair("Log file name:", logPath.c_str());
+  if (!g_strLogPath.empty()) {
+    g_Log.OpenLog(g_strLogPath);
+    // The log is 8-bit text: it names the file in that form, the file opened under its full name.
+    g_Log.LogPair("Log file name:", ToNarrow(g_strLogPath).c_str());
   }
   g_StatusLink.SetExternStrings(g_bExternStatusStrings);
   int32_t linked;

@@ -18,16 +18,19 @@ KtLog::KtLog() : stamp_(platform::Now()) {
   stamp_.second = (stamp_.second + 59) % 60;
 }
 
-bool KtLog::Open(const char* path, bool truncate) {
+bool KtLog::Open(const std::u16string& path, bool truncate) {
   Close();
-  const std::u16string widePath = ToWide(path != nullptr ? path : "");
-  if (!widePath.empty()) {
-    file_ = platform::File::Create(widePath, truncate ? platform::Disposition::kCreateAlways
-                                                      : platform::Disposition::kOpenAlways);
+  if (!path.empty()) {
+    file_ = platform::File::Create(
+        path, truncate ? platform::Disposition::kCreateAlways : platform::Disposition::kOpenAlways);
     if (file_.IsOpen() && !truncate) file_.SeekToEnd();
   }
   Enable();
   return true;
+}
+
+bool KtLog::Open(const char* path, bool truncate) {
+  return Open(ToWide(path != nullptr ? path : ""), truncate);
 }
 
 void KtLog::Close() {
@@ -127,7 +130,7 @@ void KtLog::WriteMachineInfo() {
   WriteLine(kRule);
 }
 
-void Logger::OpenLog(const char* path) {
+void Logger::OpenLog(const std::u16string& path) {
   Open(path, false);
   WriteMachineInfo();
 }

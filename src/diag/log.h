@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -28,8 +29,11 @@ class KtLog {
   KtLog& operator=(const KtLog&) = delete;
   ~KtLog() = default;
 
-  // Opens (truncate) or appends to (no truncate) the file at a narrow path and switches output on.
+  // Opens (truncate) or appends to (no truncate) the file at the path and switches output on.
   // Always true: a file that cannot be opened leaves the log silent.
+  bool Open(const std::u16string& path, bool truncate);
+  // The same for a path in the 8-bit code page, which holds only the characters that code page
+  // has; for callers with plain ASCII paths.
   bool Open(const char* path, bool truncate);
   // The machine-info banner.
   void WriteMachineInfo();
@@ -56,8 +60,8 @@ class KtLog {
 // The helpers every part of the library logs through.
 class Logger : public KtLog {
  public:
-  // Appends to the file at the narrow path and writes the banner.
-  void OpenLog(const char* path);
+  // Appends to the file at the path and writes the banner.
+  void OpenLog(const std::u16string& path);
   void LogLine(const char* text) { WriteLine(text); }
   void LogFormat(const char* format, ...) QRX_PRINTF_FORMAT(2, 3);
   // "label [value]", or "label [null]" for a null value.

@@ -2,14 +2,28 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace qrx::platform {
 
-// Makes `onFatal` run when the process meets a fatal fault (on POSIX: segmentation fault, bus
-// error, floating-point error, illegal instruction, abort), on a stack of its own so that a stack
-// overflow is reported too. When it returns, the process ends at once with status 128 + the
-// signal number, without a core dump. Installing again replaces the function.
-void InstallFatalFaultHandler(void (*onFatal)());
+// While it lives, makes `onFatal` run when the process meets a fatal fault (on POSIX:
+// segmentation fault, bus error, floating-point error, illegal instruction, abort), on a stack of
+// its own so that a stack overflow is reported too. When `onFatal` returns, the process ends at
+// once with status 128 + the signal number, without a core dump. The destructor puts back what
+// was there before (on POSIX the signal actions and the thread's alternate signal stack, on
+// Windows the unhandled-exception filter), so the host's own crash handling is its again. Guards
+// nest; each is to end on the thread that made it, the inner one first.
+class FatalFaultGuard {
+ public:
+  explicit FatalFaultGuard(void (*onFatal)());
+  FatalFaultGuard(const FatalFaultGuard&) = delete;
+  FatalFaultGuard& operator=(const FatalFaultGuard&) = delete;
+  ~FatalFaultGuard();
+
+ private:
+  struct Previous;  // what was installed before, in the platform's own terms
+  std::unique_ptr<Previous> previous_;
+};
 
 // The machine's memory as the crash report shows it.
 struct MemoryStatus {

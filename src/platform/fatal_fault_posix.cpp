@@ -2,6 +2,9 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <iterator>
+#include <memory>
+
 #include "platform/fatal_fault.h"
 
 namespace qrx::platform {
@@ -20,17 +23,39 @@ void HandleFatalSignal(int signal) {
 
 }  // namespace
 
-void InstallFatalFaultHandler(void (*onFatal)()) {
+struct FatalFaultGuard::Previous {
+  void (*onFatal)();
+  struct sigaction actions[std::size(kFatalSignals)];
+  stack_t stack;
+  bool stackReplaced;  // false when the thread's stack could not be changed (it runs on it)
+};
+
+FatalFaultGuard::FatalFaultGuard(void (*onFatal)()) : previous_(std::make_unique<Previous>()) {
+  previous_->onFatal = g_onFatal;
   g_onFatal = onFatal;
   stack_t stack{};
   stack.ss_sp = g_faultStack;
   stack.ss_size = sizeof g_faultStack;
-  ::sigaltstack(&stack, nullptr);
+  previous_->stackReplaced = ::sigaltstack(&stack, &previous_->stack) == 0;
   struct sigaction action {};
   action.sa_handler = HandleFatalSignal;
   action.sa_flags = SA_ONSTACK;
   sigemptyset(&action.sa_mask);
-  for (const int fatal : kFatalSignals) ::sigaction(fatal, &action, nullptr);
+  for (size_t i = 0; i < std::size(kFatalSignals); ++i) {
+    ::sigaction(kFatalSignals[i], &action, &previous_->actions[i]);
+  }
+}
+
+FatalFaultGuard::~FatalFaultGuard() {
+  for (size_t i = 0; i < std::size(kFatalSignals); ++i) {
+    ::sigaction(kFatalSignals[i], &previous_->actions[i], nullptr);
+  }
+  if (previous_->stackReplaced) {
+    // The flag that tells "running on it now" is a report, not a setting.
+    previous_->stack.ss_flags &= ~SS_ONSTACK;
+    ::sigaltstack(&previous_->stack, nullptr);
+  }
+  g_onFatal = previous_->onFatal;
 }
 
 MemoryStatus QueryMemoryStatus() {

@@ -5,7 +5,35 @@
 
 namespace qrx::platform {
 
-std::string ToUtf8(std::u16string_view text) {
+namespace {
+
+// The lone units that stand for bytes FromUtf8 could not decode.
+constexpr char16_t kFirstByteEscape = 0xDC80;
+constexpr char16_t kLastByteEscape = 0xDCFF;
+
+// The smallest code point each sequence length may carry; anything below is an overlong form.
+constexpr uint32_t kSmallestOfLength[] = {0, 0x80, 0x800, 0x10000};
+
+void AppendUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// `bytesBack`: byte escapes become their bytes again rather than U+FFFD.
+std::string Utf8Of(std::u16string_view text, bool bytesBack) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -14,26 +42,25 @@ std::string ToUtf8(std::u16string_view text) {
         text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (bytesBack && c >= kFirstByteEscape && c <= kLastByteEscape) {
+      out += static_cast<char>(c - 0xDC00);
+      continue;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    AppendUtf8(out, c);
   }
   return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::u16string_view text) {
+  return Utf8Of(text, true);
+}
+
+std::string ToValidUtf8(std::u16string_view text) {
+  return Utf8Of(text, false);
 }
 
 std::u16string FromUtf8(std::string_view text) {
@@ -42,11 +69,11 @@ std::u16string FromUtf8(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    int extra = lead < 0x80         ? 0
-                : (lead >> 5) == 6  ? 1
-                : (lead >> 4) == 14 ? 2
-                : (lead >> 3) == 30 ? 3
-                                    : -1;
+    const int extra = lead < 0x80         ? 0
+                      : (lead >> 5) == 6  ? 1
+                      : (lead >> 4) == 14 ? 2
+                      : (lead >> 3) == 30 ? 3
+                                          : -1;
     uint32_t c = extra == 0   ? lead
                  : extra == 1 ? lead & 0x1F
                  : extra == 2 ? lead & 0x0F
@@ -57,8 +84,9 @@ std::u16string FromUtf8(std::string_view text) {
       valid = (next >> 6) == 2;
       c = (c << 6) | (next & 0x3F);
     }
-    if (!valid || c > 0x10FFFF) {
-      out += u'\uFFFD';
+    valid = valid && c >= kSmallestOfLength[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    if (!valid) {
+      out += static_cast<char16_t>(0xDC00 + lead);
       ++i;
       continue;
     }

@@ -7,10 +7,16 @@
 
 namespace qrx::platform {
 
-// UTF-16 to UTF-8, for handing paths to the operating system. Unpaired surrogates become U+FFFD.
-std::string ToUtf8(std::u16string_view text);
-// UTF-8 to UTF-16, for paths the operating system hands back. Invalid bytes become U+FFFD.
+// UTF-8 to UTF-16, for paths the operating system or a command line hands over. A POSIX file name
+// is any string of bytes: each byte that does not belong to a well-formed UTF-8 sequence (overlong
+// forms and encoded surrogates included) becomes the lone unit U+DC00 + byte (U+DC80 to U+DCFF),
+// so that ToUtf8 gives back the very bytes and such a file can still be opened.
 std::u16string FromUtf8(std::string_view text);
+// UTF-16 to UTF-8, for handing paths to the operating system: a lone U+DC80 to U+DCFF becomes the
+// byte FromUtf8 took it from, any other unpaired surrogate U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+// UTF-16 to well-formed UTF-8, for text shown to a person: every unpaired surrogate becomes U+FFFD.
+std::string ToValidUtf8(std::u16string_view text);
 
 }  // namespace qrx::platform
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,23 @@ TEST(CommandLine, JsonReportAndLogFile) {
   EXPECT_TRUE(Contains(run.output, "analyzing database"));
   EXPECT_FALSE(Contains(run.output, "App/Resources"));
   EXPECT_TRUE(Contains(ReadFileText(dir / "run.log"), "App/Resources/DllStrings/qrx/Pass1"));
+}
+
+// Arguments reach the library byte for byte: UTF-8 names, and a Latin-1 byte that is no UTF-8.
+TEST(CommandLine, NamesAreTakenAsTheyAreGiven) {
+  TempDir dir;
+  const std::vector<unsigned char> database = fp7::BuildDatabase(fp7::SampleTables(2, 3));
+  for (const std::string& name : {std::string("日志 Ärger"), std::string("caf\xE9")}) {
+    const fs::path source = dir / (name + ".fp7");
+    WriteFileBytes(source, database);
+    const ToolRun run = RunTool({"--log", (dir / (name + ".log")).string(), source.string(),
+                                 (dir / (name + " out")).string()});
+    EXPECT_EQ(run.status, 0) << name << ": " << run.output;
+    EXPECT_NE(ReadFileText(dir / (name + ".log")).find("Log file name: ["), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / (name + " out")), {}), 2) << name;
+  }
+  // The sources, the logs and the target folders, and nothing under a name that lost a character.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 6);
 }
 
 // Starts qrx-recover with its standard error on a pipe; Ctrl-C is sent once `cue` shows up there.

@@ -18,11 +18,11 @@ bool IsInside(const fs::path& path, const fs::path& folder) {
 
 }  // namespace
 
-RecoverySandbox::RecoverySandbox(bool withLog)
+RecoverySandbox::RecoverySandbox(bool withLog, const SandboxNames& names)
     : withLog_(withLog),
-      source_(dir_ / "source"),
-      target_(dir_ / "target"),
-      logPath_(dir_ / "recovery.log") {}
+      source_(dir_.path() / names.source),
+      target_(dir_.path() / names.target),
+      logPath_(dir_.path() / names.log) {}
 
 int32_t RecoverySandbox::Recover(const std::vector<uint8_t>& bytes) {
   std::error_code ignored;

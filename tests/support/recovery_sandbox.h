@@ -13,10 +13,17 @@
 
 #include "support/temp_dir.h"
 
+// The names that the source, the target folder and the log take in the sandbox.
+struct SandboxNames {
+  std::filesystem::path source = "source";
+  std::filesystem::path target = "target";
+  std::filesystem::path log = "recovery.log";
+};
+
 class RecoverySandbox {
  public:
   // `withLog`: every recovery writes its diagnostic log to log().
-  explicit RecoverySandbox(bool withLog = true);
+  explicit RecoverySandbox(bool withLog = true, const SandboxNames& names = {});
 
   // Writes `bytes` as the source file, removes the target folder, and recovers. Returns
   // FileRecover's code. Each recovery starts a new log.

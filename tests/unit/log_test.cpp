@@ -101,9 +101,9 @@ TEST_F(LogTest, HexDumpOfNullOrEmptyBlock) {
 }
 
 TEST_F(LogTest, ReopeningAppendsWithABannerPerOpening) {
-  log.OpenLog(path.c_str());
+  log.OpenLog(Utf16(path));
   log.LogLine("first");
-  log.OpenLog(path.c_str());
+  log.OpenLog(Utf16(path));
   log.LogLine("second");
   const std::vector<std::string> lines = Body(ReadFileText(dir / "qrx.log"));
   const std::string rule(52, '=');

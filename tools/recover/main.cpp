@@ -26,7 +26,7 @@ void RequestStop() {
 
 std::string Shown(const qrx_utf16_t* text) {
   const std::u16string wide = text != nullptr ? text : u"";
-  return platform::ToUtf8(g_hostStrings ? TranslateKey(wide) : wide);
+  return platform::ToValidUtf8(g_hostStrings ? TranslateKey(wide) : wide);
 }
 
 void QRX_CALL OnDiagnostic(const qrx_utf16_t* text) {

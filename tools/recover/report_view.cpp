@@ -9,7 +9,7 @@
 namespace {
 
 std::string Text(const qrx_utf16_t* text) {
-  return text != nullptr ? qrx::platform::ToUtf8(text) : std::string();
+  return text != nullptr ? qrx::platform::ToValidUtf8(text) : std::string();
 }
 
 // Display width of UTF-8 text: one column per code point.
