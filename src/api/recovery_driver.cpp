@@ -118,7 +118,12 @@ int32_t RunRecovery(const char16_t* sourcePath, const char16_t* targetDir) {
   if (opened == kResultNothing) g_Log.LogLine("The source file is empty");
   if (opened != 0) return opened;
   // Each tester engine holds a read-ahead run of its own; both go before a parser reads.
-  const int32_t version = std::make_unique<CVersion>()->DetermineVersion(&connector);
+  const int32_t version =
+      std::make_unique<CVersion>()->DetermineVersion(&connector, BreakRequested);
+  if (BreakRequested()) {
+    g_Log.LogLine("BreakFlag");
+    return kResultBreak;
+  }
   const int32_t result = RunParserFor(version, connector, targetDir);
   connector.m_hFile.Close();
   return result;
