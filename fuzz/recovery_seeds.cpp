@@ -1,10 +1,12 @@
 // Writes a starting corpus for the recovery fuzzer into the folder given as the only argument:
-// small whole fp5 and fp7 files made with the builders, intact, damaged, and with hostile names.
+// small whole fp5 and fp7 files made with the builders, intact, damaged, with hostile names, and
+// made to blow their tables up.
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "support/crafted_databases.h"
 #include "support/damage.h"
 #include "support/fp7_builder.h"
 #include "support/paged_databases.h"
@@ -55,5 +57,7 @@ int main(int argc, char** argv) {
   WriteVariants(*seeds, "fp5", Fp5WithIdlePages());
   WriteVariants(*seeds, "fp7", Fp7WithIdlePages());
   WriteFileBytes(*seeds / "fp7-hostile", HostileFp7());
+  WriteFileBytes(*seeds / "fp7-wide-record", Fp7WideRecordThenNarrowOnes(40));
+  WriteFileBytes(*seeds / "fp5-wide-records", Fp5WideRecordsThenNarrowOnes(40));
   return 0;
 }
