@@ -45,7 +45,8 @@ class File {
   // Writes the pieces one after the other in one system call where it can, so that concurrent
   // writers of the same file never split them.
   bool WriteGather(std::initializer_list<std::string_view> pieces);
-  void Close();
+  // False when the system reports that the bytes written could not all be saved.
+  bool Close();
 
  private:
   explicit File(int fd) : fd_(fd) {}

@@ -112,8 +112,8 @@ bool File::WriteGather(std::initializer_list<std::string_view> pieces) {
   return true;
 }
 
-void File::Close() {
-  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+bool File::Close() {
+  return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0;
 }
 
 uint32_t LastError() {
