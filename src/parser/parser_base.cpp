@@ -93,11 +93,6 @@ void WriteFieldValue(CDbfGen& writer, CDataOfField& value) {
   writer.WriteOneValue(empty ? "" : value.m_szText, value.m_dwID, value.m_dwLength);
 }
 
-bool HasNameAndBytes(const CBinaryDataInfo* object) {
-  return object != nullptr && object->m_pData != nullptr && object->m_dwSize != 0 &&
-         object->m_szName != nullptr && object->m_dwNameLength != 0;
-}
-
 }  // namespace
 
 CFMLogicParserBase::CFMLogicParserBase(CFMCEngine& engine) : m_Engine(engine) {}
@@ -353,27 +348,6 @@ int CFMLogicParserBase::CloseResult() {
   m_SeenRecords.Clear();
   CloseDbf();
   return 1;
-}
-
-int CFMLogicParserBase::CreateBinaryFiles(const char16_t* szResultPath) {
-  g_Log.LogLine("CreateBinaryFiles");
-  const std::u16string resultPath = szResultPath != nullptr ? szResultPath : u"";
-  for (const auto& [key, object] : m_BinaryData) {
-    if (!HasNameAndBytes(object.get())) continue;
-    const std::u16string path = ContainerPathFor(resultPath, object->m_szName, key);
-    if (path.empty()) {
-      g_Log.LogFormat("CreateBinaryFiles: no room in the result folder for object %u", key);
-      continue;
-    }
-    // A later object of the same name, or one named like a result file, replaces it; the log
-    // says so, since the earlier file is lost.
-    if (qrx::platform::PathExists(path)) {
-      g_Log.LogFormat("CreateBinaryFiles: object %u replaces %s", key, ToNarrow(path).c_str());
-    }
-    platform::File file = platform::File::Create(path, platform::Disposition::kCreateAlways);
-    if (file.IsOpen()) file.Write(object->m_pData, object->m_dwSize);
-  }
-  return 0;
 }
 
 bool CFMLogicParserBase::EnsureTargetFolder(const std::u16string& folder, bool& created) {

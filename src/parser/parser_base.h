@@ -95,8 +95,11 @@ class CFMLogicParserBase {
   // and finishes the open table. Records still pending stay. Always 1.
   int CloseResult();
 
-  // Writes every container object of m_BinaryData that has a name and bytes as a file in the
-  // folder of `szResultPath`, replacing a file of the same name. Always 0.
+  // Writes every container object of m_BinaryData that has a name and bytes as a new file in the
+  // folder of `szResultPath`; a file of the same name is removed first (never followed where it
+  // links to). The files of one recovery hold at most 4 times the source file's bytes; objects
+  // beyond are left out, logged. 0; -20 when a file could not be written (logged, removed, the
+  // next object tried); -1000 when the host asked for a stop.
   int CreateBinaryFiles(const char16_t* szResultPath);
 
  protected:
@@ -117,6 +120,7 @@ class CFMLogicParserBase {
   uint32_t m_dwTotalRecords = 0;
   uint32_t m_dwUnknownColumns = 0;
   BinaryDataMap m_BinaryData;
+  uint64_t m_qwContainerBytesWritten = 0;      // by CreateBinaryFiles since the parser was made
   bool m_bTableWritten = false;                // a result table has been started; never reset
   CTableOutcome m_TableOutcome;                // of the last table closed
   uint64_t m_qwOutputLeft = kOutputAllowance;  // what the run's later tables may still take

@@ -12,6 +12,10 @@ void CHeapRecord::operator delete(void* block) noexcept {
   qrx::heap::Release(block);
 }
 
+void CHeapRelease::operator()(void* block) const {
+  qrx::heap::Release(block);
+}
+
 CBaseInfo::~CBaseInfo() {
   qrx::heap::Release(m_szText);
 }

@@ -72,6 +72,20 @@ struct CWasData : CHeapRecord {
   uint16_t m_wRowPosition = 0;  // of its row in the table's row list
 };
 
+// Releases a block of the library heap.
+struct CHeapRelease {
+  void operator()(void* block) const;
+};
+
+// Bytes found for a container object at an offset of it. Pieces are kept as found until all of an
+// object's occurrences are known; only then is its size settled and its buffer made, so a gap
+// between pieces costs nothing while they are collected.
+struct CBinaryPiece {
+  uint32_t m_dwOffset = 0;
+  uint32_t m_dwLength = 0;
+  std::unique_ptr<uint8_t[], CHeapRelease> m_pBytes;  // null when m_dwLength is 0
+};
+
 // One container object (a stored file or a picture) of an fp7 table.
 class CBinaryDataInfo : public CHeapRecord {
  public:
@@ -80,11 +94,12 @@ class CBinaryDataInfo : public CHeapRecord {
   CBinaryDataInfo& operator=(const CBinaryDataInfo&) = delete;
   virtual ~CBinaryDataInfo();
 
-  uint8_t* m_pData = nullptr;  // the bytes collected so far; owned
+  uint8_t* m_pData = nullptr;  // the object's bytes, once its pieces are placed; owned
   char* m_szName = nullptr;    // file name stored with the object; owned
-  uint32_t m_dwSize = 0;       // bytes held in m_pData
+  uint32_t m_dwSize = 0;       // bytes of the object (in m_pData once its pieces are placed)
   uint32_t m_dwTotalSize = 0;  // size the object declares
   uint32_t m_dwNameLength = 0;
+  std::vector<CBinaryPiece> m_Pieces;  // found and not yet placed, in the order found
 };
 
 // The containers of a table.

@@ -45,7 +45,8 @@ std::u16string SafeFileName(std::u16string_view name, std::u16string_view fallba
               ? std::u16string()
               : plain.substr(first, last - first + 1);
   if (plain.empty()) return std::u16string(fallback);
-  if (IsDeviceName(plain)) plain.insert(plain.begin(), u'_');
+  // Device names, and names that would make a hidden file or a dotfile, get a visible '_' first.
+  if (IsDeviceName(plain) || plain.front() == u'.') plain.insert(plain.begin(), u'_');
 
   if (plain.size() > maxUnits) {
     const size_t dot = plain.rfind(u'.');

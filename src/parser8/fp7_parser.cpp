@@ -170,8 +170,10 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
 
   g_Log.LogLine("\tCreate result file");
   if (!resultPath.empty()) {
-    ReadBynaryData(tableId);
-    CreateBinaryFiles(resultPath.c_str());
+    if (!ReadBynaryData(tableId)) return false;
+    const int files = CreateBinaryFiles(resultPath.c_str());
+    if (files == kResultBreak) return false;
+    if (files != 0) result = files;
   }
   g_Log.LogFormat("<=== Process of \"%s\" table", name);
   ResetTable();

@@ -27,8 +27,9 @@ class CFMLogicParser8 : public CFMLogicParserBase {
   ~CFMLogicParser8() override;
 
   // Recovers every table of the attached source into `targetDir`: 0, or the result of the last
-  // table's writing pass (-3 when a record list ended early); -3 when no table was found or no
-  // value was written at all; -2 without a target folder; -1000 when the host asked for a stop.
+  // table's writing pass (-3 when a record list ended early, -20 when its table file or a stored
+  // file could not be written); -3 when no table was found or no value was written at all; -2
+  // without a target folder; -1000 when the host asked for a stop.
   int32_t Process(const char16_t* targetDir);
 
   // --- Tables and columns ---
@@ -63,8 +64,9 @@ class CFMLogicParser8 : public CFMLogicParserBase {
   // --- Container objects ---
 
   // Rebuilds m_BinaryData with the table's container objects (T/31/5), their pieces joined by
-  // object id.
-  void ReadBynaryData(uint32_t tableId);
+  // object id and each object bounded by the bytes found for it. False when the host asked for a
+  // stop (the objects are then left unassembled, without bytes to write).
+  bool ReadBynaryData(uint32_t tableId);
   // The decoded file name carried by a stored file reference, or null.
   Fp7HeapArray<char> ParseFileReference(const uint8_t* bytes, uint32_t length) const;
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 
+#include "api/library_state.h"
 #include "fp7_parser_fixture.h"
 
 namespace {
@@ -57,6 +58,50 @@ TEST_F(Fp7ParserTest, ADeclaredContainerSizeKeepsOnlyPiecesThatEndWithinIt) {
   fits.ReadBynaryData(129);
   ASSERT_EQ(fits.m_BinaryData.at(7)->m_dwSize, 1500u);
   EXPECT_EQ(fits.m_BinaryData.at(7)->m_pData[1499], 2);
+}
+
+TEST_F(Fp7ParserTest, PiecesFarApartEndTheObjectWhateverOrderTheyCameIn) {
+  // Pieces 1 and 4 (2000 bytes found for 4000) are believed; piece 14 would make 14000 of 3000.
+  Bytes expected(4000, 0);
+  std::fill_n(expected.begin(), 1000, 1);
+  std::fill_n(expected.begin() + 3000, 1000, 4);
+  for (const std::vector<uint32_t>& order : {std::vector<uint32_t>{1, 4, 14}, {14, 4, 1}}) {
+    std::vector<Bytes> pages;
+    for (const uint32_t key : order) pages.push_back(Data(key, 1000, static_cast<uint8_t>(key)));
+    Fp7ParserProbe& probe = OpenPages(pages);
+    probe.ReadBynaryData(129);
+    const CBinaryDataInfo& object = *probe.m_BinaryData.at(7);
+    ASSERT_EQ(object.m_dwSize, 4000u) << order[0];
+    EXPECT_EQ(Bytes(object.m_pData, object.m_pData + 4000), expected);
+    EXPECT_TRUE(object.m_Pieces.empty());
+  }
+  // A piece standing alone far out leaves its object without bytes.
+  Fp7ParserProbe& alone = OpenPages({Data(3, 200, 9)});
+  alone.ReadBynaryData(129);
+  EXPECT_EQ(alone.m_BinaryData.at(7)->m_dwSize, 0u);
+  const std::string log = ReadFileText(dir / "qrx.log");
+  EXPECT_NE(log.find("ReadBynaryData: object 7 ends at byte 4000 of 14000"), std::string::npos);
+  EXPECT_NE(log.find("ReadBynaryData: object 7 ends at byte 0 of 2200"), std::string::npos);
+}
+
+TEST_F(Fp7ParserTest, TheHostsBreakEndsTheCollectionAndTheFileWriting) {
+  uint8_t stop = 1;
+  g_pBreakFlag = &stop;
+  const Bytes named = ObjectPage([](ChunkWriter& p) {
+    p.Push(7).NamedValue("FNAM", fp7::FileReference("a.bin")).NamedValue("FILE", Bytes(5, 1));
+    p.Pop();
+  });
+  EXPECT_FALSE(OpenPages({named}).ReadBynaryData(129));
+  EXPECT_TRUE(parser.m_BinaryData.empty());
+  stop = 0;
+  EXPECT_TRUE(parser.ReadBynaryData(129));
+  stop = 1;
+  const int written = parser.CreateBinaryFiles(Utf16(dir / "T.dbf").c_str());
+  g_pBreakFlag = nullptr;
+  EXPECT_EQ(written, -1000);
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.bin"));
+  EXPECT_EQ(parser.CreateBinaryFiles(Utf16(dir / "T.dbf").c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(dir / "a.bin"), Bytes(5, 1));
 }
 
 TEST_F(Fp7ParserTest, ContainerObjectsJoinByIdAndAFreshOneTakesItsLastDataValue) {

@@ -162,6 +162,7 @@ TEST_F(ParserBaseTest, ContainerFilesLandInTheResultFolderWhateverTheirNames) {
     object->m_pData = bytes.empty() ? nullptr : HeapCopy<uint8_t>(bytes);
     object->m_dwSize = static_cast<uint32_t>(bytes.size());
   }
+  parser.engine.m_nFileSize = 4096;  // the files may hold up to 4 times the source's bytes
   EXPECT_EQ(parser.CreateBinaryFiles(ResultPath().c_str()), 0);
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {

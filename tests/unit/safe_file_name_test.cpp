@@ -30,6 +30,13 @@ TEST(SafeFileName, DeviceNamesAreDefused) {
   EXPECT_EQ(SafeFileName(u"CONSOLE", u"x"), u"CONSOLE");
 }
 
+TEST(SafeFileName, HiddenNamesAreMadeVisible) {
+  EXPECT_EQ(SafeFileName(u".bashrc", u"x"), u"_.bashrc");
+  EXPECT_EQ(SafeFileName(u"  ../.ssh/.authorized_keys", u"x"), u"_.authorized_keys");
+  EXPECT_EQ(SafeFileName(u" .x.", u"x"), u"_.x");
+  EXPECT_EQ(SafeFileName(u"a.bashrc", u"x"), u"a.bashrc");
+}
+
 TEST(SafeFileName, LongNamesAreCutKeepingTheExtension) {
   const std::u16string longName = std::u16string(300, u'a') + u".jpeg";
   const std::u16string cut = SafeFileName(longName, u"x", 100);
