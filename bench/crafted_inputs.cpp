@@ -2,9 +2,12 @@
 // whole recoveries through FileRecover (log on and off) of
 //   - fp5 files with a column type block of 490 entries on every page,
 //   - fp5 files of ordinary records,
-//   - fp7 files with many tables in the catalogue and many pages (each table walks every page).
+//   - fp7 files with many tables in the catalogue and many pages (each table walks every page),
+//   - fp7 files whose pages each hold one record opening a chain of nested sub-paths, the chain
+//     twice as deep (and the page twice as full) from one size to the next.
 // The time per page of each kind, as the page count doubles, tells linear growth (a constant)
-// from quadratic growth (a figure that doubles too). Best of three runs.
+// from quadratic growth (a figure that doubles too); for the nested chains, whose page count
+// stays, the time per KiB of chunk data tells it. Best of three runs.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -80,24 +83,57 @@ Bytes Fp7ManyTables(size_t tables, size_t pages) {
   return fp7::MakeFile(areas);
 }
 
-void Row(const char* kind, size_t pages, const Bytes& file) {
+// One table, then `pages` pages each holding a record of that table that opens `depth` nested
+// sub-paths and leaves them open: the page ends inside the chain, as a damaged page may.
+Bytes Fp7NestedPushes(size_t depth, size_t pages, size_t& chunkBytes) {
+  std::vector<fp7::Table> tables = fp7::SampleTables(1, 1);
+  std::vector<fp7::Bytes> areas = fp7::LayOutDatabase(tables);
+  fp7::ChunkWriter nested;
+  nested.Push(tables[0].id).Push(5).Push(1).Text(1, "nested");
+  for (size_t level = 0; level < depth; ++level) {
+    nested.Push(static_cast<uint32_t>(level % 200 + 2));
+  }
+  chunkBytes = 0;
+  for (size_t page = 0; page < pages; ++page) {
+    areas.push_back(nested.bytes());
+    chunkBytes += nested.bytes().size();
+  }
+  return fp7::MakeFile(areas);
+}
+
+// The figures of one file; the time per unit divides by `units`, a count of `unit`.
+void Row(const std::string& kind, const Bytes& file, double units, const char* unit) {
   size_t logBytes = 0;
   const double quiet = TimeRecovery(file, false, logBytes);
   const double logged = TimeRecovery(file, true, logBytes);
-  std::printf(
-      "%-28s %6zu pages %8.1f KiB  no log %8.3f s (%6.1f us/page)  log %8.3f s, %8.1f KiB\n", kind,
-      pages, file.size() / 1024.0, quiet, quiet * 1e6 / pages, logged, logBytes / 1024.0);
+  std::printf("%-38s %8.1f KiB  no log %8.3f s (%7.1f us/%s)  log %8.3f s, %8.1f KiB\n",
+              kind.c_str(), file.size() / 1024.0, quiet, quiet * 1e6 / units, unit, logged,
+              logBytes / 1024.0);
+}
+
+std::string Sized(const char* kind, size_t count, const char* what) {
+  return std::string(kind).append(", ").append(std::to_string(count)).append(" ").append(what);
 }
 
 }  // namespace
 
 int main() {
   for (size_t pages : {250, 500, 1000, 2000}) {
-    Row("fp5 type block every page", pages, Fp5TypeBlockOnEveryPage(pages));
+    Row(Sized("fp5 type block every page", pages, "pages"), Fp5TypeBlockOnEveryPage(pages), pages,
+        "page");
   }
-  for (size_t pages : {250, 500, 1000, 2000}) Row("fp5 records", pages, Fp5Records(pages));
+  for (size_t pages : {250, 500, 1000, 2000}) {
+    Row(Sized("fp5 records", pages, "pages"), Fp5Records(pages), pages, "page");
+  }
   for (size_t scale : {50, 100, 200, 400}) {
-    Row("fp7 as many tables as pages", scale, Fp7ManyTables(scale, scale));
+    Row(Sized("fp7 as many tables as pages", scale, "pages"), Fp7ManyTables(scale, scale), scale,
+        "page");
+  }
+  // 32 pages each time: only the chain's depth, and so the chunk data, grows.
+  for (size_t depth : {250, 500, 1000, 2000}) {
+    size_t chunkBytes = 0;
+    const Bytes file = Fp7NestedPushes(depth, 32, chunkBytes);
+    Row(Sized("fp7 nested pushes", depth, "deep"), file, chunkBytes / 1024.0, "KiB of chunks");
   }
   return 0;
 }

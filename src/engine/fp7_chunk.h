@@ -15,6 +15,9 @@ enum class Fp7ChunkKind : uint8_t {
 
 struct CFMChunk {
   Fp7ChunkKind m_nKind = Fp7ChunkKind::kUnset;
+  // For a push: the position in the page's chunk list of the pop that closes the level it opens,
+  // or 0xFFFF when the page leaves the level open. Set for the whole list by each ParsePage.
+  uint16_t m_nLevelEnd = 0xFFFF;
   // A push's path id or a key/value's key; 0 when the key or path is named by key bytes.
   uint32_t m_dwId = 0;
   // Number of value bytes as the chunk declares them. A chunk kept without its bytes (an

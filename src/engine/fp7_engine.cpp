@@ -46,10 +46,11 @@ void CFMEngine::ParsePage() {
     if (undecodable) {
       const Fp7StopVerdict verdict = rules_.stopRule(*undecodable, chunks_.size());
       if (verdict.countsAsBroken) ++m_nBrokenPages;
-      if (verdict.endsPage) return;
+      if (verdict.endsPage) break;
     }
     position += advance;
   }
+  MarkLevelEnds();
 }
 
 void CFMEngine::AppendChunk(const Fp7DecodedChunk& decoded) {

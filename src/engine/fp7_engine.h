@@ -33,7 +33,8 @@ class CFMEngine : public CFMCEngine {
 
   // --- Chunks of the current page ---
 
-  // Decodes the data area of the page last read (ReadPage) and appends its chunks.
+  // Decodes the data area of the page last read (ReadPage), appends its chunks and marks where
+  // the level of every listed push ends.
   void ParsePage();
   // The chunk list in page order; valid only until the next NextPage or ParsePage.
   std::span<CFMChunk* const> GetChunks() const { return chunks_; }
@@ -86,6 +87,8 @@ class CFMEngine : public CFMCEngine {
   // Copies a decoded chunk into the page arena and lists it. Without memory for the record or its
   // key bytes the chunk is dropped; without memory for its value bytes it is kept without them.
   void AppendChunk(const Fp7DecodedChunk& decoded);
+  // Sets m_nLevelEnd of every push in the list, in one pass over it.
+  void MarkLevelEnds();
   // Counts the named sub-paths under `index` (nodes with values, one of them with key 16);
   // nullopt when a node is missing or empty and `stopAtEmpty` is set.
   std::optional<uint32_t> CountNamedSubPaths(uint16_t index, bool stopAtEmpty);

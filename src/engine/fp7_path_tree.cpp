@@ -1,5 +1,7 @@
 // Navigation over the chunk list of the current page: a push opens a level, a pop closes one (the
-// depth never goes below 0), and key/values are the leaves of the open level.
+// depth never goes below 0), and key/values are the leaves of the open level. Each push knows
+// where its level ends (MarkLevelEnds), so a walk over the items directly under a push steps over
+// its sub-paths whole: however deeply the pushes nest, it looks only at what lies directly there.
 #include <algorithm>
 #include <cstring>
 
@@ -18,21 +20,20 @@ uint32_t DepthAfter(const CFMChunk& chunk, uint32_t depth) {
   return depth;
 }
 
-// Walks the chunks from `start` at `depth`, applying each chunk's change of depth and then asking
-// `recorded(chunk, depth)` whether to list its index. The walk ends after the first chunk that is
-// not listed and leaves the depth at 0: the pop that closes the level where the walk began.
-template <class Recorded>
-std::vector<uint16_t> WalkLevel(std::span<CFMChunk* const> chunks, size_t start, uint32_t depth,
-                                Recorded recorded) {
+// Lists the indices of the chunks directly under the push at `index` (its key/values and the
+// pushes of its sub-paths, up to the pop that closes its level) for which `wanted(chunk)` holds.
+// The level of each sub-path is stepped over whole, through its closing pop.
+template <class Wanted>
+std::vector<uint16_t> DirectChildren(std::span<CFMChunk* const> chunks, size_t index,
+                                     Wanted wanted) {
   std::vector<uint16_t> indices;
-  for (size_t i = start; i < IndexableCount(chunks); ++i) {
+  const size_t count = IndexableCount(chunks);
+  if (index >= count || !chunks[index]->IsPush()) return indices;
+  const size_t end = std::min<size_t>(chunks[index]->m_nLevelEnd, count);
+  for (size_t i = index + 1; i < end; ++i) {
     const CFMChunk& chunk = *chunks[i];
-    depth = DepthAfter(chunk, depth);
-    if (recorded(chunk, depth)) {
-      indices.push_back(static_cast<uint16_t>(i));
-    } else if (depth == 0) {
-      break;
-    }
+    if (wanted(chunk)) indices.push_back(static_cast<uint16_t>(i));
+    if (chunk.IsPush()) i = chunk.m_nLevelEnd;
   }
   return indices;
 }
@@ -67,21 +68,51 @@ uint16_t CFMEngine::FindPath(std::span<const uint32_t> ids) const {
   return kNotFound;
 }
 
+void CFMEngine::MarkLevelEnds() {
+  // The stack of open pushes is threaded through the pushes themselves: while a level is open,
+  // its push's m_nLevelEnd names the push open below it, and the pop that closes the level puts
+  // its own index there.
+  uint16_t top = kNotFound;
+  for (size_t i = 0; i < IndexableCount(chunks_); ++i) {
+    CFMChunk& chunk = *chunks_[i];
+    if (chunk.IsPush()) {
+      chunk.m_nLevelEnd = top;
+      top = static_cast<uint16_t>(i);
+    } else if (chunk.IsPop() && top != kNotFound) {
+      CFMChunk& closed = *chunks_[top];
+      top = closed.m_nLevelEnd;
+      closed.m_nLevelEnd = static_cast<uint16_t>(i);
+    }
+  }
+  while (top != kNotFound) {
+    CFMChunk& open = *chunks_[top];
+    top = open.m_nLevelEnd;
+    open.m_nLevelEnd = kNotFound;
+  }
+}
+
 std::vector<uint16_t> CFMEngine::GetSubPaths(uint16_t index) const {
-  return WalkLevel(chunks_, index, 0, [](const CFMChunk& chunk, uint32_t depth) {
-    return chunk.IsPush() && depth == 2;
-  });
+  return DirectChildren(chunks_, index, [](const CFMChunk& chunk) { return chunk.IsPush(); });
 }
 
 std::vector<uint16_t> CFMEngine::GetChildren(uint16_t index, bool withSubPaths) const {
   if (!withSubPaths) {
-    return WalkLevel(chunks_, index, 0, [](const CFMChunk& chunk, uint32_t depth) {
-      return chunk.IsKeyValue() && depth == 1;
-    });
+    return DirectChildren(chunks_, index, [](const CFMChunk& chunk) { return chunk.IsKeyValue(); });
   }
-  return WalkLevel(chunks_, size_t{index} + 1, 1, [](const CFMChunk& chunk, uint32_t depth) {
-    return chunk.IsPush() || (chunk.IsKeyValue() && depth == 1);
-  });
+  // Every push below, at any depth, so every chunk up to the pop that closes the level where the
+  // walk began (the level of `index` when it is a push, else the level open just after it).
+  std::vector<uint16_t> indices;
+  uint32_t depth = 1;
+  for (size_t i = size_t{index} + 1; i < IndexableCount(chunks_); ++i) {
+    const CFMChunk& chunk = *chunks_[i];
+    depth = DepthAfter(chunk, depth);
+    if (chunk.IsPush() || (chunk.IsKeyValue() && depth == 1)) {
+      indices.push_back(static_cast<uint16_t>(i));
+    } else if (depth == 0) {
+      break;
+    }
+  }
+  return indices;
 }
 
 std::optional<CFMNode> CFMEngine::GetNode(uint16_t index, bool withSubPaths, bool binary) {

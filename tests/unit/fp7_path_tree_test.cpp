@@ -63,6 +63,78 @@ TEST(Fp7PathTree, SubPathsChildrenAndNodesFollowTheDepth) {
   EXPECT_EQ(node->Count(), 0);
 }
 
+// A chain of 1000 levels nested in one another on one page. Levels 0, 10, 20 ... hold a value
+// before their sub-level; levels 5, 15, 25 ... hold, behind their closed sub-level, a value and
+// an empty second sub-path. The expected answers are counted while the page is written.
+TEST(Fp7PathTree, DeeplyNestedLevelsKeepTheirOwnItems) {
+  constexpr size_t kDepth = 1000;
+  struct Level {
+    uint16_t push = 0;
+    Indices subPaths, values;
+  };
+  std::vector<Level> levels(kDepth);
+  fp7::ChunkWriter w;
+  uint16_t next = 0;  // index of the next chunk written
+  for (size_t l = 0; l < kDepth; ++l) {
+    w.Push(static_cast<uint32_t>(l % 200 + 1));
+    levels[l].push = next++;
+    if (l > 0) levels[l - 1].subPaths.push_back(levels[l].push);
+    if (l % 10 == 0) {
+      w.ValueAs(0x01, 1, Bytes{static_cast<uint8_t>(l / 10)});
+      levels[l].values.push_back(next++);
+    }
+  }
+  for (size_t l = kDepth; l-- > 0;) {
+    if (l % 10 == 5) {
+      w.ValueAs(0x01, 2, Bytes{static_cast<uint8_t>(l / 10)}).Push(250).Pop();
+      levels[l].values.push_back(next);
+      levels[l].subPaths.push_back(static_cast<uint16_t>(next + 1));
+      next += 3;
+    }
+    w.Pop();
+    ++next;
+  }
+  CFMEngine engine;
+  ParseData(engine, w.bytes());
+  ASSERT_EQ(engine.GetChunks().size(), next);
+  for (const Level& level : levels) {
+    ASSERT_EQ(engine.GetSubPaths(level.push), level.subPaths) << level.push;
+    ASSERT_EQ(engine.GetChildren(level.push, false), level.values) << level.push;
+  }
+  // With its sub-paths the outermost level holds its own value and every push below, each
+  // joined into a long value of its direct pieces (the levels without values join nothing).
+  const std::optional<CFMNode> all = engine.GetNode(0, true, true);
+  ASSERT_TRUE(all);
+  ASSERT_EQ(all->Count(), 1 + kDepth - 1 + kDepth / 10);
+  std::vector<std::pair<uint32_t, uint8_t>> found, expected;
+  for (const CFMValue& value : all->m_Values) {
+    if (value.m_dwKey != 0) found.emplace_back(value.m_dwKey, value.m_pRaw[0]);
+  }
+  for (size_t l = 0; l < kDepth; ++l) {
+    const auto key = static_cast<uint32_t>(l == 0 ? 1 : l % 200 + 1);
+    if (l % 5 == 0) expected.emplace_back(key, static_cast<uint8_t>(l / 10));
+  }
+  EXPECT_EQ(found, expected);
+}
+
+TEST(Fp7PathTree, LevelsLeftOpenReachTheEndOfTheList) {
+  // 2000 pushes, none closed, as on a damaged page: each level holds only the next push.
+  fp7::ChunkWriter chain;
+  for (uint32_t l = 0; l < 2000; ++l) chain.Push(l % 200 + 1);
+  CFMEngine engine;
+  ParseData(engine, chain.bytes());
+  for (uint16_t l = 0; l < 1999; ++l) ASSERT_EQ(engine.GetSubPaths(l), Indices{uint16_t(l + 1)});
+  EXPECT_TRUE(engine.GetSubPaths(1999).empty());
+  // A page parsed twice lists its chunks twice: the level its first copy leaves open holds the
+  // second copy.  0 push 9 | 1 push 1 | 2 kv 1 | 3 pop | 4 kv 2 | 5 push 9 | ... | 9 kv 2
+  engine.NextPage();
+  ParseData(engine, fp7::ChunkWriter().Push(9).Push(1).Value(1, {}).Pop().Value(2, {}).bytes());
+  engine.ParsePage();
+  EXPECT_EQ(engine.GetSubPaths(0), (Indices{1, 5}));
+  EXPECT_EQ(engine.GetChildren(0, false), Indices{4});
+  EXPECT_EQ(engine.GetChildren(5, false), Indices{9});
+}
+
 // The long value under the push at index 1 of a page holding push 40, the sub-path and a pop.
 CFMValue Assemble(CFMEngine& engine, const fp7::ChunkWriter& subPath, bool binary) {
   engine.NextPage();
