@@ -5,16 +5,22 @@
 //   - fp7 files with many tables in the catalogue and many pages (each table walks every page),
 //   - fp7 files whose pages each hold one record opening a chain of nested sub-paths, the chain
 //     twice as deep (and the page twice as full) from one size to the next.
+//   - files made to blow up their output: one record of long values widening every later record
+//     of its table (fp7, and fp5 with a wide record per column), and stored files of one byte
+//     each numbered far out into their objects.
 // The time per page of each kind, as the page count doubles, tells linear growth (a constant)
 // from quadratic growth (a figure that doubles too); for the nested chains, whose page count
-// stays, the time per KiB of chunk data tells it. Best of three runs.
+// stays, the time per KiB of chunk data tells it. The bytes written per byte of the file tell
+// whether the output stays in proportion. Best of three runs.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "diag/log.h"
+#include "support/crafted_databases.h"
 #include "support/fp5_builder.h"
 #include "support/fp7_builder.h"
 #include "support/recovery_sandbox.h"
@@ -23,20 +29,31 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Best of three, in seconds.
-double TimeRecovery(const Bytes& file, bool withLog, size_t& logBytes) {
-  double best = 1e9;
-  for (int run = 0; run < 3; ++run) {
+// What one recovery took and wrote.
+struct Run {
+  double seconds = 1e9;  // best of three
+  size_t logBytes = 0;
+  uint64_t outputBytes = 0;
+};
+
+Run TimeRecovery(const Bytes& file, bool withLog) {
+  Run run;
+  for (int attempt = 0; attempt < 3; ++attempt) {
     // A log that an earlier recovery opened stays open for the next one; close it for quiet runs.
     if (!withLog) g_Log.Close();
     RecoverySandbox sandbox(withLog);
     const auto start = std::chrono::steady_clock::now();
     sandbox.Recover(file);
-    best = std::min(
-        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    logBytes = withLog ? sandbox.Log().size() : 0;
+    run.seconds =
+        std::min(run.seconds,
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    run.logBytes = withLog ? sandbox.Log().size() : 0;
+    run.outputBytes = 0;
+    for (const std::string& name : sandbox.Outputs()) {
+      run.outputBytes += std::filesystem::file_size(sandbox.target() / name);
+    }
   }
-  return best;
+  return run;
 }
 
 Bytes Fp5TypeBlockOnEveryPage(size_t pages) {
@@ -103,12 +120,14 @@ Bytes Fp7NestedPushes(size_t depth, size_t pages, size_t& chunkBytes) {
 
 // The figures of one file; the time per unit divides by `units`, a count of `unit`.
 void Row(const std::string& kind, const Bytes& file, double units, const char* unit) {
-  size_t logBytes = 0;
-  const double quiet = TimeRecovery(file, false, logBytes);
-  const double logged = TimeRecovery(file, true, logBytes);
-  std::printf("%-38s %8.1f KiB  no log %8.3f s (%7.1f us/%s)  log %8.3f s, %8.1f KiB\n",
-              kind.c_str(), file.size() / 1024.0, quiet, quiet * 1e6 / units, unit, logged,
-              logBytes / 1024.0);
+  const Run quiet = TimeRecovery(file, false);
+  const Run logged = TimeRecovery(file, true);
+  std::printf(
+      "%-38s %8.1f KiB  no log %8.3f s (%7.1f us/%s)  log %8.3f s, %8.1f KiB  "
+      "out %9.1f KiB (%6.1f per byte)\n",
+      kind.c_str(), file.size() / 1024.0, quiet.seconds, quiet.seconds * 1e6 / units, unit,
+      logged.seconds, logged.logBytes / 1024.0, quiet.outputBytes / 1024.0,
+      static_cast<double>(quiet.outputBytes) / file.size());
 }
 
 std::string Sized(const char* kind, size_t count, const char* what) {
@@ -134,6 +153,18 @@ int main() {
     size_t chunkBytes = 0;
     const Bytes file = Fp7NestedPushes(depth, 32, chunkBytes);
     Row(Sized("fp7 nested pushes", depth, "deep"), file, chunkBytes / 1024.0, "KiB of chunks");
+  }
+  for (size_t records : {2000, 4000, 8000, 16000}) {
+    const Bytes file = Fp7WideRecordThenNarrowOnes(records);
+    Row(Sized("fp7 wide record, then", records, "narrow"), file, records, "record");
+  }
+  for (size_t records : {2000, 4000, 8000, 16000}) {
+    const Bytes file = Fp5WideRecordsThenNarrowOnes(records);
+    Row(Sized("fp5 wide records, then", records, "narrow"), file, records, "record");
+  }
+  for (size_t objects : {500, 1000, 2000, 4000}) {
+    Row(Sized("fp7 stored pieces far out", objects, "objects"), Fp7StoredPiecesFarOut(objects),
+        objects, "object");
   }
   return 0;
 }

@@ -57,7 +57,7 @@ class CFMLogicParserBase {
   // the source's size. Real files give tables of one to three times their size; the margin lets
   // sparse tables with wide columns come out whole, while a file made to blow its tables up
   // (one record of long values fixing the width of every later record) is cut.
-  static constexpr uint64_t kOutputAllowance = 64ull << 20;
+  static constexpr uint64_t kOutputAllowance = 16ull << 20;
   static constexpr uint64_t kOutputPerSourceByte = 32;
 
   // Rewrites a day-first date text with two separators ("31.12.1999", "31/12/99") in the dBase

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "parser/parser_base.h"
 #include "qrx/qrx.h"
 #include "support/crafted_databases.h"
 #include "support/dbf_reader.h"
@@ -72,7 +73,8 @@ TEST(ResultFiles, ATableBlownUpByOneWideRecordIsCutAtTheOutputLimit) {
   const std::vector<uint8_t> bytes = Fp7WideRecordThenNarrowOnes(1400);
   RecoverySandbox sandbox(false);
   ASSERT_EQ(sandbox.Recover(bytes), QRX_OK);
-  const uint64_t limit = (64ull << 20) + 32 * bytes.size();
+  const uint64_t limit = CFMLogicParserBase::kOutputAllowance +
+                         CFMLogicParserBase::kOutputPerSourceByte * bytes.size();
   const uint64_t written = BytesIn(sandbox.target());
   std::printf("[ limit ] %zu bytes in, %llu bytes out\n", bytes.size(),
               static_cast<unsigned long long>(written));
