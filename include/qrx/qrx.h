@@ -17,6 +17,8 @@
 #define QRX_CALL __cdecl
 #if defined(QRX_BUILDING_LIBRARY)
 #define QRX_EXPORT __declspec(dllexport)
+#elif defined(QRX_NO_DLLIMPORT) /* code linked with qrx.dll or with the exports as object code */
+#define QRX_EXPORT
 #else
 #define QRX_EXPORT __declspec(dllimport)
 #endif

@@ -12,7 +12,11 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// MinGW's C++ runtime formats as C99 does (%zu, %llu); plain `printf` would be checked against
+// the older Windows runtime.
+#define QRX_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define QRX_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define QRX_PRINTF_FORMAT(fmt, args)

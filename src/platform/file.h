@@ -35,7 +35,7 @@ class File {
   // opens an existing file, so what it writes lands in a file of its own.
   static File Create(const std::u16string& path, Disposition disposition);
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
   // The file's size in bytes; 0 when it cannot be read.
   uint64_t Size() const;
   bool Seek(uint64_t offset);
@@ -52,11 +52,15 @@ class File {
   bool Close();
 
  private:
-  File(int fd, bool createdNew) : fd_(fd), createdNew_(createdNew) {}
+  // A file descriptor on POSIX, a HANDLE on Windows; -1 is neither.
+  static constexpr intptr_t kNoHandle = -1;
+  File(intptr_t handle, bool createdNew) : handle_(handle), createdNew_(createdNew) {}
   // Whether the write may go ahead; writes of files created new are counted for the tests.
   bool WriteMayProceed() const;
+  // Makes LastError tell of a full disk, for a write that a test made fail.
+  static void SetDiskFullError();
 
-  int fd_ = -1;
+  intptr_t handle_ = kNoHandle;
   bool createdNew_ = false;
 };
 

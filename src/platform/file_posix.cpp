@@ -15,27 +15,6 @@
 #include "platform/text.h"
 
 namespace qrx::platform {
-namespace {
-
-FaultCounter g_writes;
-
-}  // namespace
-
-File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), createdNew_(other.createdNew_) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
-    createdNew_ = other.createdNew_;
-  }
-  return *this;
-}
-
-File::~File() {
-  Close();
-}
 
 File File::OpenForRead(const std::u16string& path) {
   const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
@@ -59,30 +38,28 @@ File File::Create(const std::u16string& path, Disposition disposition) {
   return fd < 0 ? File() : File(fd, disposition == Disposition::kCreateNew);
 }
 
-bool File::WriteMayProceed() const {
-  if (!createdNew_ || g_writes.NextMayProceed()) return true;
+void File::SetDiskFullError() {
   errno = ENOSPC;
-  return false;
 }
 
 uint64_t File::Size() const {
   struct stat info {};
-  if (fd_ < 0 || ::fstat(fd_, &info) != 0 || info.st_size < 0) return 0;
+  if (handle_ < 0 || ::fstat(handle_, &info) != 0 || info.st_size < 0) return 0;
   return static_cast<uint64_t>(info.st_size);
 }
 
 bool File::Seek(uint64_t offset) {
-  return fd_ >= 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
+  return handle_ >= 0 && ::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
 bool File::SeekToEnd() {
-  return fd_ >= 0 && ::lseek(fd_, 0, SEEK_END) >= 0;
+  return handle_ >= 0 && ::lseek(handle_, 0, SEEK_END) >= 0;
 }
 
 size_t File::Read(void* buffer, size_t count) {
   size_t done = 0;
-  while (fd_ >= 0 && done < count) {
-    const ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
+  while (handle_ >= 0 && done < count) {
+    const ssize_t n = ::read(handle_, static_cast<char*>(buffer) + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
@@ -106,7 +83,7 @@ bool WriteAll(int fd, const char* bytes, size_t count) {
 }  // namespace
 
 bool File::Write(const void* buffer, size_t count) {
-  return WriteMayProceed() && WriteAll(fd_, static_cast<const char*>(buffer), count);
+  return WriteMayProceed() && WriteAll(handle_, static_cast<const char*>(buffer), count);
 }
 
 bool File::WriteGather(std::initializer_list<std::string_view> pieces) {
@@ -121,7 +98,7 @@ bool File::WriteGather(std::initializer_list<std::string_view> pieces) {
   }
   ssize_t n;
   do {
-    n = ::writev(fd_, vectors, static_cast<int>(count));
+    n = ::writev(handle_, vectors, static_cast<int>(count));
   } while (n < 0 && errno == EINTR);
   if (n < 0) return false;
   if (static_cast<size_t>(n) == total) return true;
@@ -130,13 +107,13 @@ bool File::WriteGather(std::initializer_list<std::string_view> pieces) {
   for (std::string_view piece : pieces) {
     const size_t drop = std::min(skip, piece.size());
     skip -= drop;
-    if (!WriteAll(fd_, piece.data() + drop, piece.size() - drop)) return false;
+    if (!WriteAll(handle_, piece.data() + drop, piece.size() - drop)) return false;
   }
   return true;
 }
 
 bool File::Close() {
-  return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0;
+  return handle_ < 0 || ::close(std::exchange(handle_, kNoHandle)) == 0;
 }
 
 uint32_t LastError() {
@@ -188,14 +165,6 @@ bool RenameNoReplace(const std::u16string& from, const std::u16string& to) {
   if (errno == EEXIST) return false;
   return ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) ==
          0;
-}
-
-void ResetWriteCounting(uint64_t failAt, Failing failing) {
-  g_writes.Reset(failAt, failing);
-}
-
-uint64_t WriteCount() {
-  return g_writes.Count();
 }
 
 std::vector<std::u16string> ListDirectory(const std::u16string& path) {

@@ -8,8 +8,9 @@
 namespace qrx::platform {
 
 // The short form of the path of an existing file: its folder, a base name of at most 8 characters
-// and its extension. Windows asks the file system (GetShortPathNameW). POSIX has no short names, so
-// the base name is made up here:
+// and its extension. On Windows a base name that does not fit is the one the file system gave the
+// file (GetShortPathNameW); POSIX has no short names, and neither has a Windows volume with their
+// making switched off, so there the base name is made up here:
 //  - a base name that fits (at most 8 characters, each an ASCII letter, a digit or one of
 //    ! # $ % & ' ( ) - @ ^ _ ` { } ~) is kept as it is;
 //  - any other becomes its first allowed characters in upper case, "~" and the smallest N >= 1

@@ -1,5 +1,6 @@
 // Text forms at the operating system's edge: UTF-16 inside the library, UTF-8 for POSIX calls,
-// and the one-byte "ANSI" code page (Windows-1252) of the log and of narrow texts.
+// and the one-byte "ANSI" code page of the log and of narrow texts (the system's on Windows,
+// Windows-1252 elsewhere).
 #pragma once
 
 #include <string>

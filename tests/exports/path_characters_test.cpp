@@ -15,7 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PathCharacters, SourceTargetAndLogKeepEveryCharacter) {
-  const SandboxNames names{"数据库 café.fp7", "目标 Ärger", "日志 é.log"};
+  const SandboxNames names{fs::path(u8"数据库 café.fp7"), fs::path(u8"目标 Ärger"),
+                           fs::path(u8"日志 é.log")};
   for (const PagedDatabase& database : {Fp5WithIdlePages(), Fp7WithIdlePages()}) {
     RecoverySandbox plain;
     ASSERT_EQ(plain.Recover(database.bytes), QRX_OK);
@@ -29,7 +30,8 @@ TEST(PathCharacters, SourceTargetAndLogKeepEveryCharacter) {
     }
     // The log is 8-bit text: it names itself with '?' for what its code page lacks.
     const std::string log = named.Log();
-    EXPECT_NE(log.find("Log file name: [" + named.root().string() + "/?? \xE9.log]\n"),
+    const std::string separator = fs::path("/").make_preferred().string();
+    EXPECT_NE(log.find("Log file name: [" + named.root().string() + separator + "?? \xE9.log]\n"),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("LOGGER MACHINE INFO"), std::string::npos);

@@ -16,6 +16,10 @@ void Ignore(const qrx_utf16_t*) {}
 void IgnoreProgress(const qrx_utf16_t*, int32_t) {}
 
 TEST(BundledSample, RecoversEveryTableItsReadablePagesHold) {
+#if defined(_WIN32)
+  GTEST_SKIP()
+      << "the Windows file system makes up short names of its own (short_name_windows_test)";
+#endif
   TempDir dir;
   const fs::path out = dir / "out";
   volatile uint8_t stop = 0;

@@ -70,6 +70,10 @@ TEST_F(DbfGenTest, MissingValuesAreBlankAndAnEarlierColumnStartsTheNextRecord) {
 
 // Memo values of 1000, 10, 504 and 505 bytes take blocks 1-2, 3, 4 and 5-6 of the .dbt file.
 TEST_F(DbfGenTest, MemoValuesTakeWholeBlocksNumberedFromOne) {
+#if defined(_WIN32)
+  GTEST_SKIP()
+      << "the Windows file system makes up short names of its own (short_name_windows_test)";
+#endif
   const std::vector<std::string> values = {std::string(1000, 'a'), "ten bytes!",
                                            std::string(504, 'c'), std::string(505, 'd')};
   CDbfGen table(Path("Customers.dbf").c_str());

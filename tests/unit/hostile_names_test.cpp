@@ -3,6 +3,7 @@
 // result tables are always new files, container files replace a file of their name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -45,10 +46,20 @@ TEST(HostileNames, NamesReachingForOtherFoldersLandInsideTheTarget) {
   // Only the last component of a name counts; what is left of "..", a device name or a name too
   // long for a short name is made plain; a stored file reference holds at most 253 name bytes
   // (the 304 written here come back as their first 48).
-  EXPECT_EQ(sandbox.Outputs(),
-            (std::vector<std::string>{"Object_3", "TABLE_~1.dbf", "TTTTTT~1.dbf", "_CON.dbf",
-                                      "escaped.dbf", "evil", "evil.dll", "linebreak.txt",
-                                      std::string(48, 'n'), "outside.jpg", "table.dbf", "x.dbf"}));
+  std::vector<std::string> expected = {
+      "Object_3", "TABLE_~1.dbf",  "TTTTTT~1.dbf",       "_CON.dbf",    "escaped.dbf", "evil",
+      "evil.dll", "linebreak.txt", std::string(48, 'n'), "outside.jpg", "table.dbf",   "x.dbf"};
+#if defined(_WIN32)
+  // The file system makes the two short names up in its own way: that there are two is what counts.
+  const auto madeUp = [](const std::string& name) { return name.find('~') != std::string::npos; };
+  std::vector<std::string> outputs = sandbox.Outputs();
+  EXPECT_EQ(std::count_if(outputs.begin(), outputs.end(), madeUp), 2);
+  std::erase_if(outputs, madeUp);
+  std::erase_if(expected, madeUp);
+  EXPECT_EQ(outputs, expected);
+#else
+  EXPECT_EQ(sandbox.Outputs(), expected);
+#endif
   const DbfTable escaped = ReadDbf(sandbox.target() / "escaped.dbf");
   EXPECT_EQ(escaped.rows.size(), 2u);
   EXPECT_EQ(escaped.names[0], "../col\r/:");  // a field name is no path: kept as it is

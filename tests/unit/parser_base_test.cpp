@@ -11,6 +11,7 @@
 #include "diag/log.h"
 #include "parser/result_path.h"
 #include "platform/heap.h"
+#include "platform/path.h"
 #include "support/dbf_reader.h"
 #include "support/temp_dir.h"
 
@@ -172,9 +173,11 @@ TEST_F(ParserBaseTest, ContainerFilesLandInTheResultFolderWhateverTheirNames) {
   }
   std::string listed;
   for (const auto& [path, text] : files) listed += path + "=" + text + " ";
-  EXPECT_EQ(listed, "out/Object_9=9 out/b=8 out/ctl=10 out/" + std::string(124, 'n') +
-                        ".txt=11 out/old.bin=5 out/passwd=7 out/photo.jpg=4 out/x=6 "
-                        "outside/passwd=keep ");
+  const std::string inOut = "out" + fs::path("/").make_preferred().string();
+  EXPECT_EQ(listed, inOut + "Object_9=9 " + inOut + "b=8 " + inOut + "ctl=10 " + inOut +
+                        std::string(124, 'n') + ".txt=11 " + inOut + "old.bin=5 " + inOut +
+                        "passwd=7 " + inOut + "photo.jpg=4 " + inOut + "x=6 outside" +
+                        fs::path("/").make_preferred().string() + "passwd=keep ");
   fs::current_path(out);  // a path without a folder must not mean the working folder
   parser.CreateBinaryFiles(u"Table.dbf");
   fs::current_path(dir.path());
@@ -182,11 +185,13 @@ TEST_F(ParserBaseTest, ContainerFilesLandInTheResultFolderWhateverTheirNames) {
 }
 
 TEST(ResultPathFor, KeepsTheTableNameInsideTheTargetFolder) {
-  EXPECT_EQ(ResultPathFor(u"/target", u"../../etc/Sales", u"Table"), u"/target/Sales.dbf");
+  const std::u16string separator(1, qrx::platform::kPathSeparator);
+  EXPECT_EQ(ResultPathFor(u"/target", u"../../etc/Sales", u"Table"),
+            u"/target" + separator + u"Sales.dbf");
   EXPECT_EQ(ResultPathFor(u"/target/", u"..", u"Table_3"), u"/target/Table_3.dbf");
   EXPECT_EQ(ResultPathFor(u"", u"Sales", u"Table"), u"");
   const std::u16string deep = u"/" + std::u16string(250, u'd');
-  EXPECT_EQ(ResultPathFor(deep, u"Sales", u"Table"), deep + u"/Sal.dbf");
+  EXPECT_EQ(ResultPathFor(deep, u"Sales", u"Table"), deep + separator + u"Sal.dbf");
   EXPECT_EQ(ResultPathFor(deep + u"dddd", u"Sales", u"Table"), u"");
 }
 

@@ -28,6 +28,13 @@ Files OutputsOf(const RecoverySandbox& sandbox) {
   return files;
 }
 
+// How the system words a full disk in the log.
+#if defined(_WIN32)
+const std::string kDiskFull = qrx::platform::ErrorText(112);  // ERROR_DISK_FULL
+#else
+constexpr char kDiskFull[] = "No space left on device";
+#endif
+
 void Sweep(const std::vector<uint8_t>& bytes, Failing failing) {
   RecoverySandbox sandbox;
   qrx::platform::ResetWriteCounting();
@@ -41,7 +48,7 @@ void Sweep(const std::vector<uint8_t>& bytes, Failing failing) {
     const int32_t result = sandbox.Recover(bytes);
     qrx::platform::ResetWriteCounting();
     EXPECT_EQ(result, QRX_WRITE_FAILED);
-    EXPECT_NE(sandbox.Log().find("No space left on device"), std::string::npos);
+    EXPECT_NE(sandbox.Log().find(kDiskFull), std::string::npos);
     EXPECT_TRUE(sandbox.Strays().empty());
     for (const auto& [name, content] : OutputsOf(sandbox)) {
       const auto same = intact.find(name);

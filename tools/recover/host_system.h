@@ -2,8 +2,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-// The file-name suffix of a loadable module (".so").
+// The program's arguments after its name, in UTF-8 (Windows hands them over in UTF-16).
+std::vector<std::string> Arguments(int argc, char** argv);
+// The file-name suffix of a loadable module (".so", ".dll").
 extern const char kModuleSuffix[];
 // Whether standard error is a terminal (the progress bar is redrawn in place there).
 bool StderrIsTerminal();

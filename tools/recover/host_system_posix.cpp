@@ -19,6 +19,10 @@ void HandleInterrupt(int) {
 }
 }  // namespace
 
+std::vector<std::string> Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 const char kModuleSuffix[] = ".so";
 
 bool StderrIsTerminal() {
@@ -48,7 +52,7 @@ std::string ExecutableFolder() {
 }
 
 bool PrepareTargetFolder(const std::string& folder, std::string& error) {
-  for (size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string step = folder.substr(0, slash);
     if (::mkdir(step.c_str(), 0755) != 0 && errno != EEXIST) {
       error = "cannot create the target folder " + step + ": " + ::strerror(errno);

@@ -64,7 +64,7 @@ Outcome OutcomeOf(int32_t result) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = Arguments(argc, argv);
   std::string error;
   const std::optional<CommandLine> line = ParseCommandLine(args, error);
   if (!line) {
