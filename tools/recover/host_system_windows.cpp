@@ -1,6 +1,7 @@
+#include <windows.h>
+// After windows.h, which they build on.
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 
