@@ -7,12 +7,14 @@
 namespace qrx::platform {
 
 // While it lives, makes `onFatal` run when the process meets a fatal fault (on POSIX:
-// segmentation fault, bus error, floating-point error, illegal instruction, abort), on a stack of
-// its own so that a stack overflow is reported too. When `onFatal` returns, the process ends at
-// once with status 128 + the signal number, without a core dump. The destructor puts back what
-// was there before (on POSIX the signal actions and the thread's alternate signal stack, on
-// Windows the unhandled-exception filter), so the host's own crash handling is its again. Guards
-// nest; each is to end on the thread that made it, the inner one first.
+// segmentation fault, bus error, floating-point error, illegal instruction, abort, on a stack of
+// its own so that a stack overflow is reported too; on Windows: any exception that no handler
+// takes). When `onFatal` returns, the process ends at once: on POSIX with status 128 + the signal
+// number and without a core dump, on Windows with the exception's code and without the system's
+// error dialog. The destructor puts back what was there before (on POSIX the signal actions and
+// the thread's alternate signal stack, on Windows the unhandled-exception filter), so the host's
+// own crash handling is its again. Guards nest; each is to end on the thread that made it, the
+// inner one first.
 class FatalFaultGuard {
  public:
   explicit FatalFaultGuard(void (*onFatal)());
