@@ -181,6 +181,21 @@ ChunkWriter& ChunkWriter::PushName(std::string_view name) {
   return *this;
 }
 
+ChunkWriter& ChunkWriter::PushTagged(uint8_t tag, uint16_t low) {
+  Bytes chunk{0x30, tag};
+  AppendU16(chunk, low);
+  Emit(std::move(chunk), Effect::kPush);
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::PushId8(uint64_t id) {
+  Bytes chunk{0x20, 0xFE};
+  AppendU32(chunk, static_cast<uint32_t>(id >> 32));
+  AppendU32(chunk, static_cast<uint32_t>(id));
+  Emit(std::move(chunk), Effect::kPush);
+  return *this;
+}
+
 ChunkWriter& ChunkWriter::Pop(size_t count) {
   for (size_t i = 0; i < count; ++i) Emit(Bytes{0x40}, Effect::kPop);
   return *this;
@@ -264,14 +279,16 @@ ChunkWriter& ChunkWriter::NamedValueAs(uint8_t opcode, std::string_view key, Byt
   Bytes chunk{opcode, static_cast<uint8_t>(key.size())};
   chunk.insert(chunk.end(), key.begin(), key.end());
   switch (opcode) {
+    case 0x19:
+    case 0x1A:
     case 0x1B:
-      CheckSize(value, 4, opcode);
+    case 0x1C:
+    case 0x1D: {
+      static constexpr uint8_t kSizes[] = {1, 2, 4, 6, 8};
+      CheckSize(value, kSizes[opcode - 0x19], opcode);
       Append(chunk, value);
       break;
-    case 0x1D:
-      CheckSize(value, 8, opcode);
-      Append(chunk, value);
-      break;
+    }
     case 0x1E:
       AppendLength8(chunk, value);
       break;
@@ -309,6 +326,40 @@ ChunkWriter& ChunkWriter::NamedLongValue(std::string_view name, ByteView value, 
   PushName(name);
   Pieces(value, form, pieceSize);
   return Pop();
+}
+
+ChunkWriter& ChunkWriter::Segment(uint8_t opcode, uint32_t piece, ByteView bytes) {
+  Bytes chunk{opcode};
+  if (opcode == 0x07) {
+    chunk.push_back(Byte(piece, "0x07"));
+  } else if (opcode == 0x0F) {
+    AppendId2(chunk, piece);
+  } else {
+    Refuse("opcode " + std::to_string(opcode) + " is no segment");
+  }
+  AppendLength16(chunk, bytes);
+  Emit(std::move(chunk), Effect::kValue);
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::Data(uint8_t opcode, ByteView bytes) {
+  Bytes chunk{opcode};
+  if (opcode == 0x23) {
+    AppendLength8(chunk, bytes);
+  } else {
+    static constexpr uint8_t kSizes[] = {3, 4, 5, 7, 9, 11};  // 0x10 to 0x15
+    const size_t size = opcode == 0x00                     ? 1
+                        : opcode == 0x08                   ? 2
+                        : opcode == 0x0E                   ? 5
+                        : opcode >= 0x10 && opcode <= 0x15 ? kSizes[opcode - 0x10]
+                                                           : 0;
+    if (size == 0) Refuse("opcode " + std::to_string(opcode) + " is no data chunk");
+    CheckSize(bytes, size, opcode);
+    if (opcode == 0x0E) chunk.push_back(0xFF);
+    Append(chunk, bytes);
+  }
+  Emit(std::move(chunk), Effect::kValue);
+  return *this;
 }
 
 ChunkWriter& ChunkWriter::Skip(uint8_t opcode, uint8_t count) {

@@ -51,6 +51,10 @@ class ChunkWriter {
   ChunkWriter& Push(uint32_t id);
   ChunkWriter& PushAs(uint8_t opcode, uint32_t id);
   ChunkWriter& PushName(std::string_view name);  // 0x38 with key bytes
+  // 0x30 with any tag byte before the two id bytes (as the database program writes d0, 80, 7f,
+  // 01 ...), and 0x20 FE with an 8-byte id.
+  ChunkWriter& PushTagged(uint8_t tag, uint16_t low);
+  ChunkWriter& PushId8(uint64_t id);
   ChunkWriter& Pop(size_t count = 1);
 
   // Key/values. Value picks a form for the key and length (up to kPieceSize bytes; an empty
@@ -59,8 +63,8 @@ class ChunkWriter {
   ChunkWriter& Value(uint32_t key, ByteView value);
   ChunkWriter& ValueAs(uint8_t opcode, uint32_t key, ByteView value);
   ChunkWriter& Text(uint32_t key, std::string_view text) { return Value(key, EncodeText(text)); }
-  // Values keyed by bytes: opcode 0x1B (4 bytes), 0x1D (8 bytes), 0x1E (length byte), 0x1F
-  // (16-bit length); NamedValue picks one.
+  // Values keyed by bytes: opcode 0x19 (1 byte), 0x1A (2 bytes), 0x1B (4 bytes), 0x1C (6 bytes),
+  // 0x1D (8 bytes), 0x1E (length byte), 0x1F (16-bit length); NamedValue picks one.
   ChunkWriter& NamedValue(std::string_view key, ByteView value);
   ChunkWriter& NamedValueAs(uint8_t opcode, std::string_view key, ByteView value);
 
@@ -71,6 +75,12 @@ class ChunkWriter {
   ChunkWriter& LongText(uint32_t id, std::string_view text, LongForm form) {
     return LongValue(id, EncodeText(text), form);
   }
+
+  // A numbered piece of a long value: 0x07 with a one-byte number, 0x0F with a 2-byte id (128 up).
+  ChunkWriter& Segment(uint8_t opcode, uint32_t piece, ByteView bytes);
+  // A data chunk without a key: 0x00 (1 byte), 0x08 (2), 0x0E FF (5 after the FF), 0x10 (3),
+  // 0x11 (4), 0x12 (5), 0x13 (7), 0x14 (9), 0x15 (11) or 0x23 (a length byte, then the bytes).
+  ChunkWriter& Data(uint8_t opcode, ByteView bytes);
 
   // Bytes without a chunk: opcode 0x80 (1 byte), 0x12 (47 bytes) or 0x1A (`count` + 4 bytes).
   ChunkWriter& Skip(uint8_t opcode, uint8_t count = 0);
