@@ -76,7 +76,10 @@ bool RowSpool::Read(void* bytes, size_t count) {
     if (next_ == used_) {
       used_ = file_.Read(buffer_.data(), buffer_.size());
       next_ = 0;
-      if (used_ == 0) return false;
+      if (used_ == 0) {
+        if (failure_.empty()) failure_ = ToNarrow(path_) + ": ends before the rows written to it";
+        return false;
+      }
     }
     const size_t taken = std::min(count, used_ - next_);
     std::memcpy(to, buffer_.data() + next_, taken);

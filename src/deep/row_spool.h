@@ -27,7 +27,7 @@ class RowSpool {
   bool Write(const void* bytes, size_t count);
   // Ends the writing and opens the file for reading from its start.
   bool StartReading();
-  // Reads exactly `count` bytes; false at the end or on failure.
+  // Reads exactly `count` bytes; false (with a Failure) when the file holds fewer.
   bool Read(void* bytes, size_t count);
   // Closes and deletes the file.
   void Remove();

@@ -142,10 +142,10 @@ std::vector<TableWriter::Field> TableWriter::PlanFields() const {
   }
   // A record longer than its 16-bit length moves its widest texts to the memo file.
   while (recordLength > kLargestRecordLength) {
-    FieldPlan& widest =
-        std::max_element(fields.begin(), fields.end(), [](auto& a, auto& b) {
-          return a.plan.type != 'C' || (b.plan.type == 'C' && a.plan.width < b.plan.width);
-        })->plan;
+    const auto textWidth = [](const Field& f) { return f.plan.type == 'C' ? f.plan.width : 0; };
+    FieldPlan& widest = std::max_element(fields.begin(), fields.end(), [&](auto& a, auto& b) {
+                          return textWidth(a) < textWidth(b);
+                        })->plan;
     recordLength -= widest.width - kMemoPointerWidth;
     widest.type = 'M';
     widest.width = kMemoPointerWidth;
@@ -215,7 +215,10 @@ bool TableWriter::WriteTable(const std::vector<Field>& fields) {
   if (!ok) {
     const std::string failure = output.Failure();
     output.Discard();
-    return Fail(!failure.empty() ? failure : spool_.Failure());
+    return Fail(!failure.empty() ? failure
+                : !spool_.Failure().empty()
+                    ? spool_.Failure()
+                    : ToNarrow(dbtPath) + ": more memo blocks than it can number");
   }
   for (const std::u16string& path : output.committed) {
     summary_.files.emplace_back(WithoutFolder(path));

@@ -2,9 +2,11 @@
 // reader of its own, value for value, and by the repository's reader for the bytes around them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -152,6 +154,26 @@ TEST_F(DeepTableWriterTest, ColumnsKeptFromTheirTypeBecomeText) {
                                                      "20030102", "13/01/2004", "20041118"}));
   EXPECT_EQ(table.rows[1], (std::vector<std::string>{"2345678", "A-7", "0,1234567890", "20040102",
                                                      "20070506", "01/13/2004", "19990102"}));
+}
+
+TEST_F(DeepTableWriterTest, ARecordTooLongForItsHeaderMovesItsWidestTextsToMemos) {
+  std::vector<TableColumn> columns;
+  Row row;
+  for (int i = 0; i < 300; ++i) {
+    columns.push_back({u"Column " + Utf16(std::to_string(i)), ColumnKind::kText});
+    row.push_back(std::u16string(i == 7 ? 10 : 250, u'a' + i % 26));
+  }
+  const TableSummary summary = Write(u"Wide", columns, {row});
+  ASSERT_TRUE(summary.written);
+  const DbfTable table = ReadDbf(dir / "Wide.dbf");
+  const std::vector<unsigned char> bytes = ReadFileBytes(dir / "Wide.dbf");
+  const size_t recordLength = bytes[10] | bytes[11] << 8;
+  EXPECT_EQ(bytes[0], 0x83);
+  EXPECT_EQ(recordLength, 1u + std::accumulate(table.widths.begin(), table.widths.end(), 0u));
+  EXPECT_EQ(table.types[7], 'C');
+  EXPECT_GT(std::count(table.types.begin(), table.types.end(), 'M'), 30);
+  ASSERT_EQ(table.rows.size(), 1u);
+  for (size_t i = 0; i < row.size(); ++i) EXPECT_EQ(Utf16(table.rows[0][i]), *row[i]) << i;
 }
 
 TEST_F(DeepTableWriterTest, Utf8OptionDeclaresItAndCountsWidthsInBytes) {
