@@ -6,20 +6,20 @@
 
 namespace {
 
-// dBase IV memos (version 0x8B) carry their length; dBase III ones (0x83) end at 1A 1A.
-std::string MemoAt(const std::vector<unsigned char>& dbt, const std::string& pointer, bool dBase3) {
+// A memo value in either form: the mark FF FF 08 00 and a length, or the dBase III form, the text
+// up to 1A 1A.
+std::string MemoAt(const std::vector<unsigned char>& dbt, const std::string& pointer) {
   const size_t block = std::stoul(pointer);
   if (dbt.size() < block * 512 + 8) return "<missing memo>";
-  const std::string rest(reinterpret_cast<const char*>(dbt.data() + block * 512),
-                         dbt.size() - block * 512);
-  if (dBase3) {
+  const unsigned char* start = dbt.data() + block * 512;
+  static const unsigned char kMark[] = {0xFF, 0xFF, 0x08, 0x00};
+  if (std::memcmp(start, kMark, sizeof kMark) != 0) {
+    const std::string rest(reinterpret_cast<const char*>(start), dbt.data() + dbt.size() - start);
     const size_t end = rest.find("\x1A\x1A");
-    return end == std::string::npos ? "<missing memo>" : rest.substr(0, end);
+    return end == std::string::npos ? "<unended memo>" : rest.substr(0, end);
   }
-  const uint32_t length = uint8_t(rest[4]) | uint8_t(rest[5]) << 8 | uint8_t(rest[6]) << 16 |
-                          uint32_t{uint8_t(rest[7])} << 24;
-  if (length < 8 || length > rest.size()) return "<missing memo>";
-  return rest.substr(8, length - 8);
+  const uint32_t length = start[4] | start[5] << 8 | start[6] << 16 | uint32_t{start[7]} << 24;
+  return std::string(reinterpret_cast<const char*>(start + 8), length - 8);
 }
 
 }  // namespace
@@ -48,7 +48,7 @@ DbfTable ReadDbf(const std::filesystem::path& dbfPath) {
     for (size_t i = 0; i < table.widths.size(); ++i) {
       std::string value(reinterpret_cast<const char*>(&dbf[field]), table.widths[i]);
       value.erase(value.find_last_not_of(' ') + 1);
-      if (table.types[i] == 'M' && !value.empty()) value = MemoAt(dbt, value, dbf[0] == 0x83);
+      if (table.types[i] == 'M' && !value.empty()) value = MemoAt(dbt, value);
       row.push_back(value);
       field += table.widths[i];
     }

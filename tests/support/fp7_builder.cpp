@@ -121,7 +121,7 @@ void ChunkWriter::Emit(Bytes chunk, Effect) {
 }
 
 ChunkWriter& ChunkWriter::Push(uint32_t id) {
-  if (id <= 0xFF) return PushAs(0x20, id);
+  if (id <= (idForm_ == IdForm::kShortest ? 0xFFu : 0x7Fu)) return PushAs(0x20, id);
   if (IsId2(id)) return PushAs(0x28, id);
   if (id >= kId3First && id <= kId3Last) return PushAs(0x30, id);
   return PushAs(0x38, id);
@@ -455,7 +455,12 @@ void WriteTableCatalogue(ChunkWriter& out, const std::vector<Table>& tables) {
 void WriteColumns(ChunkWriter& out, const Table& table) {
   out.Push(table.id).Push(kColumnsId).Push(kListId);
   for (const Column& column : table.columns) {
-    out.Push(column.id).Value(kTypeKey, column.typeCode).Text(kNameKey, column.name).Pop();
+    if (column.definition.empty()) {
+      out.Push(column.id).Value(kTypeKey, column.typeCode);
+    } else {
+      out.Push(column.id).Value(kTypeKey, column.definition);
+    }
+    out.Text(kNameKey, column.name).Pop();
   }
   out.Pop(3);
 }
@@ -465,7 +470,7 @@ void WriteRecords(ChunkWriter& out, const Table& table) {
   for (const Record& record : table.records) {
     out.Push(record.id);
     for (const auto& [column, text] : record.fields) {
-      const Bytes stored = EncodeText(text);
+      const Bytes stored = out.Encode(text);
       if (stored.size() <= kPieceSize) {
         out.Value(column, stored);
       } else {
@@ -475,6 +480,21 @@ void WriteRecords(ChunkWriter& out, const Table& table) {
     out.Pop();
   }
   out.Pop(2);
+}
+
+Bytes EncodeStoredText(std::string_view text) {
+  Bytes stored;
+  for (const char c : text) stored.push_back(static_cast<uint8_t>(c) ^ 0x5A);
+  return stored;
+}
+
+Bytes ColumnDefinition(uint8_t fieldClass, uint8_t dataType, uint8_t storage) {
+  Bytes definition(26, 0);
+  definition[0] = fieldClass;
+  definition[1] = dataType;
+  definition[9] = storage;
+  definition[25] = 1;
+  return definition;
 }
 
 Bytes FileReference(std::string_view fileName, std::string_view platform) {
@@ -499,8 +519,10 @@ void WriteContainers(ChunkWriter& out, const Table& table) {
   out.Pop(3);
 }
 
-std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables, size_t pageCapacity) {
+std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables, size_t pageCapacity,
+                                  IdForm idForm) {
   PageWriter out(pageCapacity);
+  out.UseIdForm(idForm);
   WriteTableCatalogue(out, tables);
   for (const Table& table : tables) {
     WriteColumns(out, table);
