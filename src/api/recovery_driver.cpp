@@ -93,7 +93,8 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
     linked = g_StatusLink.InitLink(g_WriteDiag, g_StatusBar, 0, 3, 30);
   } catch (const HostLibraryError&) {
     g_Log.LogError(
-        "ktcmn is missing beside the host module, or cannot be loaded, or lacks "
+        "ktcmn is missing beside the host module, the program and the library, or cannot be "
+        "loaded, or lacks "
         "Initialize or GetString");
     return kResultFailure;
   }
