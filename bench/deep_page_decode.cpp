@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 #include "deep/fp7_page.h"
 #include "support/fp7_builder.h"
+#include "support/program_usage.h"
 
 namespace {
 
@@ -27,7 +29,13 @@ class Summer : public deep::Fp7PageVisitor {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status =
+          CheckUsage(argc, argv, 0,
+                     "usage: bench_deep_page_decode\n\nDecodes the pages of a 64 MiB fp7 file "
+                     "made in memory, page by page, and prints MB/s.\n")) {
+    return *status;
+  }
   // About 60 file bytes per record occurrence with the sample tables: ~64 MiB.
   const size_t tables = 4, records = 64u * 1024 * 1024 / tables / 60;
   const fp7::Bytes file = fp7::BuildDatabase(fp7::SampleTables(tables, records));

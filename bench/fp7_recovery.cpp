@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "diag/log.h"
@@ -13,6 +14,7 @@
 #include "parser8/fp7_parser.h"
 #include "platform/file.h"
 #include "support/fp7_builder.h"
+#include "support/program_usage.h"
 #include "support/sized_databases.h"
 #include "support/temp_dir.h"
 
@@ -95,7 +97,13 @@ void Measure(const TempDir& dir, const Fp7Shape& shape) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status =
+          CheckUsage(argc, argv, 0,
+                     "usage: bench_fp7_recovery\n\nBuilds fp7 files of growing size in a temporary "
+                     "folder and prints how fast they are recovered.\n")) {
+    return *status;
+  }
   TempDir dir;
   for (const Fp7Shape& shape :
        {Fp7Shape{16, 1, 50000}, Fp7Shape{64, 10, 250000}, Fp7Shape{256, 50, 1000000}}) {

@@ -52,8 +52,9 @@ void WriteVariants(const std::filesystem::path& folder, const std::string& name,
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
-  if (!seeds) return 2;
+  int exitStatus = 0;
+  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv, exitStatus);
+  if (!seeds) return exitStatus;
   WriteVariants(*seeds, "fp5", Fp5WithIdlePages());
   WriteVariants(*seeds, "fp7", Fp7WithIdlePages());
   WriteFileBytes(*seeds / "fp7-hostile", HostileFp7());

@@ -98,7 +98,8 @@ int32_t WithHostLink(const std::u16string& sourcePath, const char16_t* targetDir
     linked = g_StatusLink.InitLink(g_WriteDiag, g_StatusBar, 0, 3, 30);
   } catch (const HostLibraryError&) {
     g_Log.LogError(
-        "ktcmn is missing beside the host module, or cannot be loaded, or lacks "
+        "ktcmn is missing beside the host module, the program and the library, or cannot be "
+        "loaded, or lacks "
         "Initialize or GetString");
     return kResultFailure;
   }

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "support/fp7_builder.h"
+#include "support/program_usage.h"
 
 namespace {
 
@@ -96,9 +98,11 @@ void DamageTail(Bytes& file, size_t page, size_t keep) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_FILE\n", argv[0]);
-    return 2;
+  if (const std::optional<int> status = CheckUsage(
+          argc, argv, 1,
+          "usage: make_sample OUTPUT_FILE\n\nWrites the bundled sample database, a damaged fp7 "
+          "file, to OUTPUT_FILE.\n")) {
+    return *status;
   }
   const std::vector<fp7::Table> tables = {Customers(), Orders(), Products(), Archive()};
   Bytes file = fp7::BuildDatabase(tables, 2400);

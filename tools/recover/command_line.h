@@ -1,23 +1,20 @@
-// The command line of qrx-recover.
+// The command line of qrx-recover, parsed with CLI11: its help text, version and error messages
+// follow that library's conventions. Each option is declared once, in ParseCommandLine.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <vector>
 
 struct CommandLine {
   std::string logPath;       // --log FILE
   bool hostStrings = false;  // --host-strings
   bool json = false;         // --json
-  bool help = false;         // --help
-  bool version = false;      // --version
+  bool force = false;        // --force
   std::string source;
   std::string target;
 };
 
-// Parses the arguments after the program name. On a wrong command line returns nothing and puts
-// the reason in `error`.
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
-                                            std::string& error);
-
-extern const char kUsage[];
+// Parses the whole command line. For --help and --version, and for a wrong command line, prints
+// what CLI11 prints and returns nothing, with the program's exit status in `exitStatus` (0, or 2
+// for a wrong command line).
+std::optional<CommandLine> ParseCommandLine(int argc, char** argv, int& exitStatus);
