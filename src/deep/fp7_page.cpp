@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "deep/byte_cursor.h"
 
@@ -265,6 +266,20 @@ PageOutcome DecodeFp7Page(std::span<const uint8_t> page, Fp7PageVisitor& visitor
 
   std::array<PathPart, kMaxPathDepth> path;
   size_t depth = 0;
+  // Each value is handed on only once the chunk behind it reads well: a value right before damage
+  // may have taken the damaged bytes for its own (a length that runs on into them), so it is
+  // dropped with the damage. The path it was read under stays until the next chunk is taken.
+  std::optional<Chunk> held;
+  const auto handOn = [&] {
+    if (!held) return;
+    const std::span<const PathPart> open(path.data(), depth);
+    if (held->kind == ChunkKind::kValue) {
+      visitor.OnValue(open, held->key, held->value);
+    } else {
+      visitor.OnSegment(open, held->piece, held->value);
+    }
+    held.reset();
+  };
   ByteCursor in(data);
   out.stoppedAt = static_cast<uint32_t>(kFp7HeaderSize + data.size());
   while (in.remaining() > 0) {
@@ -277,6 +292,7 @@ PageOutcome DecodeFp7Page(std::span<const uint8_t> page, Fp7PageVisitor& visitor
     }
     if (c.kind == ChunkKind::kEnd) {
       out.stoppedAt = static_cast<uint32_t>(at);
+      handOn();
       break;
     }
     if (c.kind == ChunkKind::kUnknown) {
@@ -289,13 +305,11 @@ PageOutcome DecodeFp7Page(std::span<const uint8_t> page, Fp7PageVisitor& visitor
       break;
     }
     ++out.chunks;
-    const std::span<const PathPart> open(path.data(), depth);
+    handOn();
     switch (c.kind) {
       case ChunkKind::kValue:
-        visitor.OnValue(open, c.key, c.value);
-        break;
       case ChunkKind::kSegment:
-        visitor.OnSegment(open, c.piece, c.value);
+        held = c;
         break;
       case ChunkKind::kPush:
         path[depth++] = c.part;
@@ -307,6 +321,7 @@ PageOutcome DecodeFp7Page(std::span<const uint8_t> page, Fp7PageVisitor& visitor
         break;
     }
   }
+  if (!out.damaged) handOn();
   if (cut && !out.damaged) stop(page.size(), kCut);
   return out;
 }

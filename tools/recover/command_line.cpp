@@ -8,7 +8,9 @@ namespace {
 
 constexpr char kDescription[] =
     "Recovers the tables of a damaged FileMaker Pro database (.fp5 or .fp7) into dBase tables "
-    "(.dbf with .dbt memo files) and stored files in TARGET_DIR, and prints the recovery report.";
+    "(.dbf with .dbt memo files) and stored files in TARGET_DIR, and prints the recovery report. "
+    "fp7 files are recovered deeply by default: every page read on its own, typed tables named "
+    "after their tables.";
 
 constexpr char kExitStatus[] =
     "Exit status: 0 recovered; 1 the recovery failed; 2 wrong command line, a log that cannot be\n"
@@ -38,6 +40,12 @@ std::optional<CommandLine> ParseCommandLine(int argc, char** argv, int& exitStat
   app.add_flag("--force", line.force,
                "recover into a target folder that already holds files (the files replaced and "
                "kept are listed at the end)");
+  app.add_flag("--classic", line.classic,
+               "recover as the classic library does (8.3 table names, texts in the DOS code page)");
+  std::string encoding = "windows-1252";
+  app.add_option("--encoding", encoding, "the code page of the deep recovery's tables")
+      ->check(CLI::IsMember({"windows-1252", "utf-8"}))
+      ->capture_default_str();
   app.add_option("SOURCE", line.source, "the damaged database file")->required();
   app.add_option("TARGET_DIR", line.target, "the folder to write into (made if missing)")
       ->required();
@@ -47,5 +55,6 @@ std::optional<CommandLine> ParseCommandLine(int argc, char** argv, int& exitStat
     exitStatus = app.exit(error) == 0 ? 0 : 2;
     return std::nullopt;
   }
+  line.utf8 = encoding == "utf-8";
   return line;
 }

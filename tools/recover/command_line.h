@@ -10,6 +10,8 @@ struct CommandLine {
   bool hostStrings = false;  // --host-strings
   bool json = false;         // --json
   bool force = false;        // --force
+  bool classic = false;      // --classic
+  bool utf8 = false;         // --encoding utf-8
   std::string source;
   std::string target;
 };

@@ -135,10 +135,12 @@ int main(int argc, char** argv) {
   SetBreakFlag(&g_breakByte);
   OnFirstInterrupt(RequestStop);
 
-  // The library drops the last unit of the source argument.
-  const std::u16string source = platform::FromUtf8(line.source) + u' ';
+  const std::u16string source = platform::FromUtf8(line.source);
   const std::u16string target = platform::FromUtf8(line.target);
-  const int32_t result = FileRecover(source.c_str(), target.c_str(), nullptr);
+  const qrx_options options{sizeof(qrx_options),
+                            line.classic ? uint32_t{QRX_MODE_CLASSIC} : QRX_MODE_DEEP,
+                            line.utf8 ? uint32_t{QRX_ENCODING_UTF8} : QRX_ENCODING_WINDOWS_1252};
+  const int32_t result = FileRecoverEx(source.c_str(), target.c_str(), &options);
   view.Finish();
 
   const FolderChanges files = CompareFolder(before, ListFolder(line.target));
