@@ -188,36 +188,65 @@ INSTANTIATE_TEST_SUITE_P(Samples, DeepRealSample,
                          testing::Values(std::make_pair("data.fp7", size_t{38}),
                                          std::make_pair("Dynamic_Fields.fp7", size_t{24})));
 
-// Each page of data.fp7 zeroed in turn: the rows on the other pages all come back, unchanged
-// wherever the table's names survive (a zeroed catalogue page leaves them named by their ids).
-TEST(DeepDamagedSample, AZeroedPageCostsOnlyItsOwnRows) {
-  const fs::path source = kSamples / "fp7" / "data.fp7";
+// Where the rows of the samples lie: page to row count.
+const std::map<std::string, std::map<size_t, size_t>> kRowsOnPage = {
+    {"data.fp7", {{3, 4}, {4, 24}, {15, 10}}}, {"Dynamic_Fields.fp7", {{4, 22}, {11, 2}}}};
+
+// Recovers a damaged copy of a sample and checks that it gives `rows` rows, each table whose name
+// survives holding its rows unchanged.
+void ExpectRows(RecoverySandbox& sandbox, const std::vector<uint8_t>& bytes,
+                const std::vector<ExpectedTable>& expected, size_t rows) {
+  ASSERT_EQ(sandbox.Recover(bytes), QRX_OK);
+  const std::map<std::string, DbfTable> tables = ReadDbfFolder(sandbox.target());
+  size_t written = 0;
+  for (const auto& [name, table] : tables) written += table.rows.size();
+  EXPECT_EQ(written, rows);
+  for (const ExpectedTable& table : expected) {
+    const auto found = tables.find(table.name + ".dbf");
+    if (found == tables.end() || found->second.rows.size() != table.rows.size()) continue;
+    std::vector<std::string> differences;
+    EXPECT_EQ(MatchingRows(table, found->second, differences), table.rows.size())
+        << (differences.empty() ? "" : differences.front());
+  }
+}
+
+// Each page zeroed in turn, then made noise: the rows on the other pages all come back, unchanged
+// wherever the table's names survive (a lost catalogue page leaves them named by their ids).
+// Pages shuffled: every row. The file cut short: the rows on the pages before the cut.
+TEST_P(DeepRealSample, DamageCostsOnlyTheRowsOnTheDamagedPages) {
+  const auto [sample, rowCount] = GetParam();
+  const fs::path source = kSamples / "fp7" / sample;
   if (!fs::exists(source)) GTEST_SKIP() << "no real sample at " << source;
   const std::vector<uint8_t> intact = ReadFileBytes(source);
-  const std::vector<ExpectedTable> expected = Expected("data.fp7");
-  // Where the rows lie: Orders on page 3, Order_lines on page 4, Products on page 15.
-  const std::map<size_t, size_t> rowsOnPage = {{3, 4}, {4, 24}, {15, 10}};
-  const damage::PagedLayout layout{4096, 0};
+  const std::vector<ExpectedTable> expected = Expected(sample);
+  const std::map<size_t, size_t>& rowsOnPage = kRowsOnPage.at(sample);
+  const auto rowsOff = [&](size_t page) {
+    const auto found = rowsOnPage.find(page);
+    return found != rowsOnPage.end() ? found->second : 0;
+  };
+  const damage::PagedLayout pages{4096, 0};
   RecoverySandbox sandbox;
   UseDeepUtf8(sandbox);
   for (size_t page = 1; page < intact.size() / 4096; ++page) {
-    SCOPED_TRACE("page " + std::to_string(page) + " zeroed");
-    std::vector<uint8_t> bytes = intact;
-    damage::ZeroPage(bytes, layout, page);
-    ASSERT_EQ(sandbox.Recover(bytes), QRX_OK);
-    const std::map<std::string, DbfTable> tables = ReadDbfFolder(sandbox.target());
-    size_t written = 0;
-    for (const auto& [name, table] : tables) written += table.rows.size();
-    const auto lost = rowsOnPage.find(page);
-    EXPECT_EQ(written, 38 - (lost != rowsOnPage.end() ? lost->second : 0));
-    for (const ExpectedTable& table : expected) {
-      const auto found = tables.find(table.name + ".dbf");
-      if (found == tables.end() || found->second.rows.empty()) continue;
-      std::vector<std::string> differences;
-      EXPECT_EQ(MatchingRows(table, found->second, differences), table.rows.size())
-          << table.name << " " << (differences.empty() ? "" : differences.front());
-    }
+    SCOPED_TRACE("page " + std::to_string(page));
+    std::vector<uint8_t> zeroed = intact;
+    damage::ZeroPage(zeroed, pages, page);
+    ExpectRows(sandbox, zeroed, expected, rowCount - rowsOff(page));
+    std::vector<uint8_t> noisy = intact;
+    damage::NoisePage(noisy, pages, page, page);
+    ExpectRows(sandbox, noisy, expected, rowCount - rowsOff(page));
   }
+  for (uint64_t seed : {1, 2, 3}) {
+    std::vector<uint8_t> shuffled = intact;
+    damage::ShufflePages(shuffled, {4096, 8192}, seed);
+    ExpectRows(sandbox, shuffled, expected, rowCount);
+  }
+  const size_t cutPage = intact.size() / 4096 * 2 / 3;
+  size_t beforeCut = 0;
+  for (const auto& [page, rows] : rowsOnPage) beforeCut += page < cutPage ? rows : 0;
+  std::vector<uint8_t> cut = intact;
+  damage::Truncate(cut, cutPage * 4096 + 100);
+  ExpectRows(sandbox, cut, expected, beforeCut);
 }
 
 }  // namespace
