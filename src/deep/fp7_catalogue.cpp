@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "deep/fp7_stored_objects.h"
+
 namespace deep {
 namespace {
 
@@ -33,9 +35,11 @@ uint64_t TwoByteId(uint8_t b0, uint8_t b1) {
 void Fp7Catalogue::BeginPage(uint64_t number) {
   page_ = number;
   onPage_.clear();
+  objectsOnPage_.reset();
 }
 
 void Fp7Catalogue::EndPage(const PageOutcome& outcome) {
+  if (objectsOnPage_) objectPages_.push_back(*objectsOnPage_);
   for (const auto& [table, range] : onPage_) {
     Fp7Table& entry = tables_[table];
     entry.recordPages.push_back(range);
@@ -44,16 +48,28 @@ void Fp7Catalogue::EndPage(const PageOutcome& outcome) {
 }
 
 void Fp7Catalogue::NoteRecord(uint64_t table, uint64_t record) {
-  const auto [range, added] = onPage_.try_emplace(table, Fp7RecordPage{page_, record, record});
+  const auto [range, added] = onPage_.try_emplace(table, Fp7PageRange{page_, record, record});
   if (!added) {
-    range->second.firstRecord = std::min(range->second.firstRecord, record);
-    range->second.lastRecord = std::max(range->second.lastRecord, record);
+    range->second.firstId = std::min(range->second.firstId, record);
+    range->second.lastId = std::max(range->second.lastId, record);
   }
+}
+
+bool Fp7Catalogue::NoteObject(std::span<const PathPart> path) {
+  uint64_t object = 0;
+  if (!IsStoredObjectPath(path, object)) return false;
+  if (!objectsOnPage_) {
+    objectsOnPage_ = Fp7PageRange{page_, object, object};
+  } else {
+    objectsOnPage_->firstId = std::min(objectsOnPage_->firstId, object);
+    objectsOnPage_->lastId = std::max(objectsOnPage_->lastId, object);
+  }
+  return true;
 }
 
 void Fp7Catalogue::OnValue(std::span<const PathPart> path, const ChunkKey& key,
                            std::span<const uint8_t> value) {
-  if (key.isBytes) return;
+  if (NoteObject(path) || key.isBytes) return;
   const auto copy = [&](std::vector<uint8_t>& into) { into.assign(value.begin(), value.end()); };
   // 3/16/5/T: a table's catalogue entry.
   if (path.size() == 4 && Is(path[0], kStructures) && Is(path[1], kTableList) &&
@@ -96,6 +112,7 @@ void Fp7Catalogue::OnValue(std::span<const PathPart> path, const ChunkKey& key,
 }
 
 void Fp7Catalogue::OnSegment(std::span<const PathPart> path, uint32_t, std::span<const uint8_t>) {
+  if (NoteObject(path)) return;
   if (path.size() == 4 && IsTableId(path[0]) && Is(path[1], kRecords) && !path[2].isName &&
       !path[3].isName) {
     NoteRecord(path[0].id, path[2].id);

@@ -27,11 +27,11 @@ struct Fp7Column {
   uint8_t Storage() const { return definition ? (*definition)[9] : 0; }
 };
 
-// A page that holds records of a table, with the range of their ids.
-struct Fp7RecordPage {
+// A page that holds records of a table (or stored objects), with the range of their ids.
+struct Fp7PageRange {
   uint64_t page = 0;
-  uint64_t firstRecord = 0;
-  uint64_t lastRecord = 0;
+  uint64_t firstId = 0;
+  uint64_t lastId = 0;
 };
 
 struct Fp7Table {
@@ -40,7 +40,7 @@ struct Fp7Table {
   bool inCatalogue = false;
   std::map<uint32_t, Fp7Column> columns;  // by column id
   std::set<uint32_t> fieldsInRecords;     // column ids that records use
-  std::vector<Fp7RecordPage> recordPages;
+  std::vector<Fp7PageRange> recordPages;
   uint32_t damagedPages = 0;  // pages holding its records that ended early
 };
 
@@ -62,17 +62,23 @@ class Fp7Catalogue final : public Fp7PageVisitor {
 
   // Tables by id, ascending.
   const std::map<uint64_t, Fp7Table>& Tables() const { return tables_; }
+  // The pages that hold stored objects (31/5/O), with the range of object ids on each.
+  const std::vector<Fp7PageRange>& ObjectPages() const { return objectPages_; }
 
  private:
   // Notes that a record of table `table` lies on the current page.
   void NoteRecord(uint64_t table, uint64_t record);
+  // Notes a stored object when `path` lies under 31/5/O; false otherwise.
+  bool NoteObject(std::span<const PathPart> path);
 
   std::map<uint64_t, Fp7Table> tables_;
   std::map<uint64_t, uint64_t> occurrenceOf_;  // occurrence id to the id of its table
   std::map<uint64_t, std::vector<uint8_t>> occurrenceNames_;
   uint64_t page_ = 0;
   // Tables whose records the current page holds, with their record range on it.
-  std::map<uint64_t, Fp7RecordPage> onPage_;
+  std::map<uint64_t, Fp7PageRange> onPage_;
+  std::optional<Fp7PageRange> objectsOnPage_;
+  std::vector<Fp7PageRange> objectPages_;
 };
 
 // Table ids are 2-byte path ids, 128 and above; lower ids are the file's own structures.

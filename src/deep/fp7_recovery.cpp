@@ -9,9 +9,11 @@
 #include "api/library_state.h"
 #include "deep/fp7_catalogue.h"
 #include "deep/fp7_page.h"
+#include "deep/fp7_stored_objects.h"
 #include "deep/fp7_table_rows.h"
 #include "deep/fp7_text.h"
 #include "deep/source_pages.h"
+#include "deep/stored_file.h"
 #include "deep/table_writer.h"
 #include "diag/log.h"
 #include "diag/report.h"
@@ -34,6 +36,9 @@ constexpr uint8_t kUnstoredStorage = 10;
 constexpr int32_t kIndexFrom = 10;
 constexpr int32_t kTablesFrom = 50;
 constexpr int32_t kTablesTo = 99;
+// Stored files of one run take at most this many times the source's bytes: an intact file holds
+// its objects inside itself.
+constexpr uint64_t kStoredBytesPerSourceByte = 4;
 
 std::string Narrow(const std::u16string& text) {
   return ToNarrow(text);
@@ -142,7 +147,15 @@ std::u16string NoteOf(const TableOutcome& table) {
   return Joined(parts, u"; ");
 }
 
-void Report(const std::vector<TableOutcome>& tables, uint64_t dataPages, uint64_t damagedPages) {
+// What the third pass wrote.
+struct StoredFiles {
+  std::vector<std::u16string> names;
+  bool anyFailed = false;
+  bool cut = false;  // the limit for stored files was reached
+};
+
+void Report(const std::vector<TableOutcome>& tables, const StoredFiles& stored, uint64_t dataPages,
+            uint64_t damagedPages) {
   const double damagedShare = dataPages == 0 ? 1.0 : static_cast<double>(damagedPages) / dataPages;
   g_Report.SetGrade(damagedPages == 0 ? 3 : damagedShare <= 0.1 ? 2 : 1);
   std::vector<std::u16string> names;
@@ -160,6 +173,14 @@ void Report(const std::vector<TableOutcome>& tables, uint64_t dataPages, uint64_
     const std::u16string note = NoteOf(table);
     g_Report.AddEntry(table.name.c_str(), detail.c_str(), note.empty() ? nullptr : note.c_str());
   }
+  if (stored.names.empty() && !stored.anyFailed) return;
+  const std::u16string detail =
+      ToWide((std::to_string(stored.names.size()) + (stored.names.size() == 1 ? " file" : " files"))
+                 .c_str());
+  std::u16string note = Joined(stored.names, u", ");
+  if (stored.anyFailed) note += u"; some not written (see the log)";
+  if (stored.cut) note += u"; cut at the limit for stored files";
+  g_Report.AddEntry(u"Stored files", detail.c_str(), note.c_str());
 }
 
 bool StopRequested() {
@@ -240,22 +261,88 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table,
     writer.AddRow(row);
   });
 
-  std::vector<Fp7RecordPage> order = table.recordPages;
-  std::sort(order.begin(), order.end(), [](const Fp7RecordPage& a, const Fp7RecordPage& b) {
-    return a.firstRecord != b.firstRecord ? a.firstRecord < b.firstRecord : a.page < b.page;
+  std::vector<Fp7PageRange> order = table.recordPages;
+  std::sort(order.begin(), order.end(), [](const Fp7PageRange& a, const Fp7PageRange& b) {
+    return a.firstId != b.firstId ? a.firstId < b.firstId : a.page < b.page;
   });
-  for (const Fp7RecordPage& page : order) {
+  for (const Fp7PageRange& page : order) {
     if (StopRequested()) {
       writer.Discard();
       return false;
     }
-    rows.BeginPage(page.page, page.firstRecord);
+    rows.BeginPage(page.page, page.firstId);
     DecodeFp7Page(pages.Page(page.page), rows);
     progress.Advance();
   }
   rows.Finish();
   outcome.conflicts = rows.Conflicts();
   outcome.summary = writer.Finish();
+  return true;
+}
+
+// The stream an object's content is in: the first that is neither its name nor its sizes.
+const Fp7Stream* ContentOf(const Fp7StoredObject& object, std::string& type) {
+  for (const auto& [name, stream] : object.streams) {
+    if (name != "FNAM" && name != "SIZE") {
+      type = name;
+      return &stream;
+    }
+  }
+  return nullptr;
+}
+
+// The extension a content stream's type suggests, for objects without a stored name.
+std::u16string ExtensionOf(std::string type) {
+  static const std::map<std::string, const char16_t*> kKnown = {
+      {"JPEG", u".jpg"}, {"PNGf", u".png"}, {"GIFf", u".gif"},  {"BMPf", u".bmp"},
+      {"PDF ", u".pdf"}, {"TIFF", u".tif"}, {"PICT", u".pict"}, {"FILE", u".bin"}};
+  const auto known = kKnown.find(type);
+  return known != kKnown.end() ? known->second : u".bin";
+}
+
+// The third pass: the pages of stored objects, in the order of their object ids; each object with
+// content becomes a file. False when the host asked to stop.
+bool WriteStoredFiles(SourcePages& pages, const std::vector<Fp7PageRange>& objectPages,
+                      const std::u16string& folder, uint64_t limit, StoredFiles& written) {
+  uint64_t bytesWritten = 0;
+  Fp7StoredObjects objects([&](uint64_t id, const Fp7StoredObject& object) {
+    std::string type;
+    const Fp7Stream* content = ContentOf(object, type);
+    if (content == nullptr || written.cut) return;
+    const std::vector<uint8_t> bytes = content->Bytes();
+    if (bytes.empty()) return;
+    if (bytesWritten + bytes.size() > limit) {
+      g_Log.LogFormat(
+          "Stored files reached their limit of %llu bytes; object %llu and those after "
+          "it are not written",
+          static_cast<unsigned long long>(limit), static_cast<unsigned long long>(id));
+      written.cut = true;
+      return;
+    }
+    const auto reference = object.streams.find("FNAM");
+    std::u16string name =
+        reference != object.streams.end() ? StoredFileName(reference->second.Bytes()) : u"";
+    if (name.empty()) name = Numbered("object_", id) + ExtensionOf(type);
+    const std::u16string file = WriteStoredFile(folder, name, bytes);
+    if (file.empty()) {
+      written.anyFailed = true;
+      return;
+    }
+    bytesWritten += bytes.size();
+    written.names.push_back(file);
+    g_Log.LogFormat("Stored object %llu written as %s", static_cast<unsigned long long>(id),
+                    Narrow(file).c_str());
+  });
+  std::vector<Fp7PageRange> order = objectPages;
+  std::sort(order.begin(), order.end(), [](const Fp7PageRange& a, const Fp7PageRange& b) {
+    return a.firstId != b.firstId ? a.firstId < b.firstId : a.page < b.page;
+  });
+  for (const Fp7PageRange& page : order) {
+    if (StopRequested()) return false;
+    objects.BeginPage(page.firstId);
+    DecodeFp7Page(pages.Page(page.page), objects);
+  }
+  objects.Finish();
   return true;
 }
 
@@ -285,7 +372,7 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
   for (const auto& [id, table] : index.catalogue.Tables()) {
     if (IsReported(table)) tables.emplace_back(id, &table);
   }
-  if (RecordPageCount(index.catalogue.Tables()) == 0) {
+  if (RecordPageCount(index.catalogue.Tables()) == 0 && index.catalogue.ObjectPages().empty()) {
     g_Log.LogLine("No records found");
     return kResultNothing;
   }
@@ -312,11 +399,19 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
                     outcome.summary.rows, outcome.conflicts);
     outcomes.push_back(std::move(outcome));
   }
+  StoredFiles stored;
+  const std::u16string folder =
+      targetDir.empty() || targetDir.back() == u'/' || targetDir.back() == u'\\' ? targetDir
+                                                                                 : targetDir + u'/';
+  if (!WriteStoredFiles(pages, index.catalogue.ObjectPages(), folder,
+                        kStoredBytesPerSourceByte * size, stored)) {
+    return kResultBreak;
+  }
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.SBar(100);
-  Report(outcomes, index.dataPages, index.damagedPages);
-  if (anyFailed) return kResultWriteFailed;
-  return anyWritten ? kResultOk : kResultNothing;
+  Report(outcomes, stored, index.dataPages, index.damagedPages);
+  if (anyFailed || stored.anyFailed) return kResultWriteFailed;
+  return anyWritten || !stored.names.empty() ? kResultOk : kResultNothing;
 }
 
 }  // namespace deep

@@ -22,27 +22,15 @@ std::vector<uint8_t> Fp7Field::Bytes() const {
 }
 
 Fp7TableRows::Fp7TableRows(uint64_t tableId, RecordSink emit)
-    : tableId_(tableId), emit_(std::move(emit)) {}
+    : tableId_(tableId), held_(std::move(emit)) {}
 
-void Fp7TableRows::BeginPage(uint64_t number, uint64_t firstRecord) {
+void Fp7TableRows::BeginPage(uint64_t number, uint64_t firstId) {
   page_ = number;
-  Release(firstRecord);
+  held_.ReleaseBelow(firstId);
 }
 
 void Fp7TableRows::Finish() {
-  Release(UINT64_MAX);
-  const auto last = held_.find(UINT64_MAX);
-  if (last != held_.end()) {
-    emit_(last->first, last->second);
-    held_.erase(last);
-  }
-}
-
-void Fp7TableRows::Release(uint64_t belowRecord) {
-  while (!held_.empty() && held_.begin()->first < belowRecord) {
-    emit_(held_.begin()->first, held_.begin()->second);
-    held_.erase(held_.begin());
-  }
+  held_.ReleaseAll();
 }
 
 Fp7Record* Fp7TableRows::RecordAt(std::span<const PathPart> path) {
@@ -50,7 +38,7 @@ Fp7Record* Fp7TableRows::RecordAt(std::span<const PathPart> path) {
       path[1].id != kRecords || path[2].isName) {
     return nullptr;
   }
-  return &held_[path[2].id];
+  return &held_.At(path[2].id);
 }
 
 void Fp7TableRows::Keep(std::vector<uint8_t>& slot, uint64_t& slotPage,

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "deep/fp7_page.h"
+#include "deep/held_in_order.h"
 
 namespace deep {
 
@@ -43,7 +44,7 @@ class Fp7TableRows final : public Fp7PageVisitor {
   Fp7TableRows(uint64_t tableId, RecordSink emit);
 
   // Pages must come in ascending order of their first record id.
-  void BeginPage(uint64_t number, uint64_t firstRecord);
+  void BeginPage(uint64_t number, uint64_t firstId);
   // Hands on every record still held.
   void Finish();
 
@@ -60,12 +61,10 @@ class Fp7TableRows final : public Fp7PageVisitor {
   // Keeps `bytes` in `slot` unless it holds other bytes already (a conflict).
   void Keep(std::vector<uint8_t>& slot, uint64_t& slotPage, std::span<const uint8_t> bytes,
             uint64_t recordId, uint32_t column);
-  void Release(uint64_t belowRecord);
 
   uint64_t tableId_;
-  RecordSink emit_;
   uint64_t page_ = 0;
-  std::map<uint64_t, Fp7Record> held_;
+  HeldInOrder<Fp7Record> held_;
   uint32_t conflicts_ = 0;
 };
 

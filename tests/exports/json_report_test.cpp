@@ -31,8 +31,9 @@ bool IsNameList(const json& list) {
 // The schema of the README's "--json" section, key by key; nothing else may appear.
 void ExpectSchema(const json& report) {
   ASSERT_TRUE(report.is_object());
-  const std::vector<std::string> keys = {"result",     "exitStatus", "message",     "grade",
-                                         "tableCount", "tables",     "emptyTables", "files"};
+  const std::vector<std::string> keys = {"result",      "exitStatus",  "message",
+                                         "grade",       "tableCount",  "tables",
+                                         "emptyTables", "storedFiles", "files"};
   EXPECT_EQ(report.size(), keys.size()) << report.dump();
   for (const std::string& key : keys) ASSERT_TRUE(report.contains(key)) << key;
   EXPECT_TRUE(report["result"].is_number_integer());
@@ -43,6 +44,7 @@ void ExpectSchema(const json& report) {
   EXPECT_LE(report["grade"].get<int>(), 3);
   EXPECT_TRUE(report["tableCount"].is_null() || report["tableCount"].is_number_unsigned());
   EXPECT_TRUE(report["emptyTables"].is_null() || report["emptyTables"].is_string());
+  EXPECT_TRUE(report["storedFiles"].is_null() || report["storedFiles"].is_string());
   ASSERT_TRUE(report["tables"].is_array());
   for (const json& table : report["tables"]) {
     ASSERT_TRUE(table.is_object());
@@ -84,6 +86,7 @@ TEST(JsonReport, BundledSampleCountsEveryTableAndFile) {
   EXPECT_EQ(report["tables"][0]["columns"], 4);
   EXPECT_EQ(report["tables"][0]["rows"], 150);
   EXPECT_EQ(report["emptyTables"], "Archive");
+  EXPECT_EQ(report["storedFiles"], "product-sheet.txt");
   // Exactly the files in the folder, under the names they have there.
   std::vector<std::string> onDisk;
   for (const auto& entry : fs::directory_iterator(dir / "out")) {

@@ -497,18 +497,25 @@ Bytes ColumnDefinition(uint8_t fieldClass, uint8_t dataType, uint8_t storage) {
   return definition;
 }
 
-Bytes FileReference(std::string_view fileName, std::string_view platform) {
+Bytes FileReference(std::string_view fileName, std::string_view platform, IdForm form) {
+  const auto encode = form == IdForm::kAsWritten ? EncodeStoredText : EncodeText;
   Bytes ref{0, 0, 0, 0, 7};
-  Append(ref, EncodeText(std::string("file") + std::string(platform)));
+  Append(ref, encode(std::string("file") + std::string(platform)));
   ref.insert(ref.end(), {0xDA, 0x00});
-  Append(ref, EncodeText(fileName));
+  Append(ref, encode(fileName));
   return ref;
 }
 
 void WriteContainers(ChunkWriter& out, const Table& table) {
-  out.Push(table.id).Push(kContainersId).Push(kListId);
+  // The database program keeps every object of the file under 31/5; the classic tests have them
+  // under each table's T/31/5.
+  if (out.Form() == IdForm::kAsWritten) {
+    out.Push(kContainersId).Push(kListId);
+  } else {
+    out.Push(table.id).Push(kContainersId).Push(kListId);
+  }
   for (const Container& object : table.containers) {
-    out.Push(object.id).NamedValue("FNAM", FileReference(object.fileName));
+    out.Push(object.id).NamedValue("FNAM", FileReference(object.fileName, "win", out.Form()));
     if (object.data.size() <= kPieceSize) {
       out.NamedValueAs(0x1F, "FILE", object.data);
     } else {
@@ -516,7 +523,7 @@ void WriteContainers(ChunkWriter& out, const Table& table) {
     }
     out.Pop();
   }
-  out.Pop(3);
+  out.Pop(out.Form() == IdForm::kAsWritten ? 2 : 3);
 }
 
 std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables, size_t pageCapacity,

@@ -58,6 +58,7 @@ class ChunkWriter {
   virtual ~ChunkWriter() = default;
 
   void UseIdForm(IdForm form) { idForm_ = form; }
+  IdForm Form() const { return idForm_; }
 
   // Path pushes. Push picks the shortest form for the id (see IdForm); PushAs writes opcode 0x20
   // (ID1), 0x28 (ID2, or b2 for ids up to 255), 0x30 (ID3), 0x38 (ID4, or the id 0xFFFFFFFF) or
@@ -190,11 +191,13 @@ void WriteColumns(ChunkWriter& out, const Table& table);
 // Records under (T mod 256)/5: one sub-path per occurrence, its fields keyed by column id; a text
 // longer than one piece is a long value in the declared-length form.
 void WriteRecords(ChunkWriter& out, const Table& table);
-// Container objects under T/31/5: per object a file reference under "FNAM" and its data under
-// "FILE" (one value, or a sub-path of pieces keyed 1, 2 ... when longer than one piece).
+// Container objects under T/31/5 (in the program's form, under 31/5 for the whole file): per object
+// a file reference under "FNAM" and its data under "FILE" (one value, or a sub-path of pieces
+// keyed 1, 2 ... when longer than one piece).
 void WriteContainers(ChunkWriter& out, const Table& table);
 // The stored file reference naming a container object.
-Bytes FileReference(std::string_view fileName, std::string_view platform = "win");
+Bytes FileReference(std::string_view fileName, std::string_view platform = "win",
+                    IdForm form = IdForm::kShortest);
 
 // All of the above for every table, spread over pages of `pageCapacity` data bytes.
 std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables,

@@ -136,6 +136,7 @@ std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
   nlohmann::ordered_json tables = nlohmann::ordered_json::array();
   nlohmann::ordered_json tableCount;
   nlohmann::ordered_json emptyTables;
+  nlohmann::ordered_json storedFiles;
   for (size_t i = 0; i < report.rows.size(); ++i) {
     const ReportRow& row = report.rows[i];
     // The first entry counts the tables; "Empty" tables share one entry that names them all.
@@ -143,6 +144,8 @@ std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
       tableCount = *TableCount(row.item);
     } else if (IsEmptyTables(row)) {
       emptyTables = row.item;
+    } else if (row.item == "Stored files") {  // the deep recovery's entry after the tables
+      storedFiles = row.note;
     } else {
       tables.push_back(TableJson(row));
     }
@@ -154,6 +157,7 @@ std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
                                       {"tableCount", tableCount},
                                       {"tables", tables},
                                       {"emptyTables", emptyTables},
+                                      {"storedFiles", storedFiles},
                                       {"files",
                                        {{"written", NamesJson(files.written)},
                                         {"replaced", NamesJson(files.replaced)},
