@@ -281,7 +281,7 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table,
 }
 
 // The stream an object's content is in: the first that is neither its name nor its sizes.
-const Fp7Stream* ContentOf(const Fp7StoredObject& object, std::string& type) {
+const LongValue* ContentOf(const Fp7StoredObject& object, std::string& type) {
   for (const auto& [name, stream] : object.streams) {
     if (name != "FNAM" && name != "SIZE") {
       type = name;
@@ -307,7 +307,7 @@ bool WriteStoredFiles(SourcePages& pages, const std::vector<Fp7PageRange>& objec
   uint64_t bytesWritten = 0;
   Fp7StoredObjects objects([&](uint64_t id, const Fp7StoredObject& object) {
     std::string type;
-    const Fp7Stream* content = ContentOf(object, type);
+    const LongValue* content = ContentOf(object, type);
     if (content == nullptr || written.cut) return;
     const std::vector<uint8_t> bytes = content->Bytes();
     if (bytes.empty()) return;

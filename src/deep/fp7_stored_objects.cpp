@@ -22,14 +22,6 @@ std::string TypeOf(std::span<const uint8_t> name) {
 
 }  // namespace
 
-std::vector<uint8_t> Fp7Stream::Bytes() const {
-  if (pieces.empty()) return whole;
-  std::vector<uint8_t> joined;
-  for (const auto& [number, piece] : pieces)
-    joined.insert(joined.end(), piece.begin(), piece.end());
-  return joined;
-}
-
 bool IsStoredObjectPath(std::span<const PathPart> path, uint64_t& object) {
   if (path.size() < 3 || path[0].isName || path[0].id != kObjects || path[1].isName ||
       path[1].id != kEntries || path[2].isName) {

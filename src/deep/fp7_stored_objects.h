@@ -15,19 +15,12 @@
 
 #include "deep/fp7_page.h"
 #include "deep/held_in_order.h"
+#include "deep/long_value.h"
 
 namespace deep {
 
-struct Fp7Stream {
-  std::vector<uint8_t> whole;                       // a stream stored as one value
-  std::map<uint32_t, std::vector<uint8_t>> pieces;  // by piece number
-
-  // The stream's bytes: its pieces joined in piece order when there are any, else the value.
-  std::vector<uint8_t> Bytes() const;
-};
-
 struct Fp7StoredObject {
-  std::map<std::string, Fp7Stream> streams;  // by type
+  std::map<std::string, LongValue> streams;  // by type
 };
 
 class Fp7StoredObjects final : public Fp7PageVisitor {

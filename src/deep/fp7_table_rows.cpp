@@ -13,14 +13,6 @@ constexpr uint32_t kStylingKey = 0;
 
 }  // namespace
 
-std::vector<uint8_t> Fp7Field::Bytes() const {
-  if (pieces.empty()) return value;
-  std::vector<uint8_t> joined;
-  for (const auto& [number, piece] : pieces)
-    joined.insert(joined.end(), piece.begin(), piece.end());
-  return joined;
-}
-
 Fp7TableRows::Fp7TableRows(uint64_t tableId, RecordSink emit)
     : tableId_(tableId), held_(std::move(emit)) {}
 
@@ -66,7 +58,7 @@ void Fp7TableRows::OnValue(std::span<const PathPart> path, const ChunkKey& key,
     Fp7Record* record = RecordAt(path);
     if (record == nullptr) return;
     Fp7Field& field = record->fields[key.number];
-    Keep(field.value, field.page, value, path[2].id, key.number);
+    Keep(field.whole, field.page, value, path[2].id, key.number);
   } else if (path.size() == 4 && !path[3].isName && key.number != kStylingKey) {
     // A long value's piece given as a key/value: the key is its number.
     Fp7Record* record = RecordAt(path);

@@ -20,17 +20,13 @@
 
 #include "deep/fp7_page.h"
 #include "deep/held_in_order.h"
+#include "deep/long_value.h"
 
 namespace deep {
 
 // One field of a record: its value, or the numbered pieces of a long value.
-struct Fp7Field {
-  std::vector<uint8_t> value;
-  std::map<uint32_t, std::vector<uint8_t>> pieces;  // by piece number
-  uint64_t page = 0;                                // where it was first met
-
-  // The stored bytes: the pieces joined in piece order when there are any, else the value.
-  std::vector<uint8_t> Bytes() const;
+struct Fp7Field : LongValue {
+  uint64_t page = 0;  // where it was first met
 };
 
 struct Fp7Record {

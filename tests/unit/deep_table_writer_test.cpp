@@ -15,26 +15,13 @@
 #include "platform/file.h"
 #include "support/dbf_reader.h"
 #include "support/temp_dir.h"
+#include "support/xbase_dump.h"
 
 namespace deep {
 namespace {
 
 namespace fs = std::filesystem;
 using Row = std::vector<std::optional<std::u16string>>;
-
-const fs::path kDumpScript =
-    fs::path(__FILE__).parent_path().parent_path() / "tools" / "dbf_dump.pl";
-
-std::string Dump(const fs::path& table) {
-  const std::string command = "perl '" + kDumpScript.string() + "' '" + table.string() + "' 2>&1";
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "cannot run perl";
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  pclose(pipe);
-  return output;
-}
 
 std::string Hex(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
@@ -130,7 +117,7 @@ TEST_F(DeepTableWriterTest, WritesTypedFieldsThatAnIndependentReaderReads) {
       Value(1, "PHOTO", "") + Value(1, "AMOUNT", "-12") + Value(2, "ITEM_NAME", "") +
       Value(2, "PRICE", "-3") + Value(2, "DELIVERED", std::nullopt) + Value(2, "NOTES", "short") +
       Value(2, "AT", "") + Value(2, "PHOTO", "") + Value(2, "AMOUNT", std::nullopt);
-  EXPECT_EQ(Dump(dir / "Order_lines.dbf"), expected);
+  EXPECT_EQ(XBaseDump(dir / "Order_lines.dbf"), expected);
 }
 
 TEST_F(DeepTableWriterTest, ColumnsKeptFromTheirTypeBecomeText) {
