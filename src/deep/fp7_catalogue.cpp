@@ -105,7 +105,7 @@ void Fp7Catalogue::OnValue(std::span<const PathPart> path, const ChunkKey& key,
   if ((path.size() == 3 || path.size() == 4) && Is(path[1], kRecords) && !path[2].isName) {
     if (path.size() == 3 && (key.number == kBookkeepingKey || key.number == 0)) return;
     if (path.size() == 4 && (path[3].isName || key.number == 0)) return;  // 0: text styling
-    NoteRecord(path[0].id, path[2].id);
+    NoteRecord(path[0].id, IdOf(path[2]));
     tables_[path[0].id].fieldsInRecords.insert(
         path.size() == 3 ? key.number : static_cast<uint32_t>(path[3].id));
   }
@@ -115,7 +115,7 @@ void Fp7Catalogue::OnSegment(std::span<const PathPart> path, uint32_t, std::span
   if (NoteObject(path)) return;
   if (path.size() == 4 && IsTableId(path[0]) && Is(path[1], kRecords) && !path[2].isName &&
       !path[3].isName) {
-    NoteRecord(path[0].id, path[2].id);
+    NoteRecord(path[0].id, IdOf(path[2]));
     tables_[path[0].id].fieldsInRecords.insert(static_cast<uint32_t>(path[3].id));
   }
 }

@@ -24,6 +24,12 @@ struct PathPart {
   bool isName = false;
 };
 
+// A path id that keeps 3-byte ids of different tags apart (records and objects are told apart by
+// their whole id, whatever the tag means).
+inline uint64_t IdOf(const PathPart& part) {
+  return part.id | (uint64_t{part.tag} << 40);
+}
+
 // The key of a key/value chunk: a number (1-, 2- or 3-byte keys) or a byte string (0x19-0x1F).
 struct ChunkKey {
   uint32_t number = 0;  // 1-byte keys: the byte; 2-byte keys: b0 < 0x80 -> (b0 << 8) | b1, else

@@ -27,7 +27,7 @@ bool IsStoredObjectPath(std::span<const PathPart> path, uint64_t& object) {
       path[1].id != kEntries || path[2].isName) {
     return false;
   }
-  object = path[2].id;
+  object = IdOf(path[2]);
   return true;
 }
 

@@ -30,7 +30,7 @@ Fp7Record* Fp7TableRows::RecordAt(std::span<const PathPart> path) {
       path[1].id != kRecords || path[2].isName) {
     return nullptr;
   }
-  return &held_.At(path[2].id);
+  return &held_.At(IdOf(path[2]));
 }
 
 void Fp7TableRows::Keep(std::vector<uint8_t>& slot, uint64_t& slotPage,
@@ -58,7 +58,7 @@ void Fp7TableRows::OnValue(std::span<const PathPart> path, const ChunkKey& key,
     Fp7Record* record = RecordAt(path);
     if (record == nullptr) return;
     Fp7Field& field = record->fields[key.number];
-    Keep(field.whole, field.page, value, path[2].id, key.number);
+    Keep(field.whole, field.page, value, IdOf(path[2]), key.number);
   } else if (path.size() == 4 && !path[3].isName && key.number != kStylingKey) {
     // A long value's piece given as a key/value: the key is its number.
     Fp7Record* record = RecordAt(path);
@@ -66,7 +66,7 @@ void Fp7TableRows::OnValue(std::span<const PathPart> path, const ChunkKey& key,
     const auto column = static_cast<uint32_t>(path[3].id);
     Fp7Field& field = record->fields[column];
     uint64_t piecePage = field.pieces.contains(key.number) ? field.page : 0;
-    Keep(field.pieces[key.number], piecePage, value, path[2].id, column);
+    Keep(field.pieces[key.number], piecePage, value, IdOf(path[2]), column);
     if (field.page == 0) field.page = piecePage;
   }
 }
@@ -79,7 +79,7 @@ void Fp7TableRows::OnSegment(std::span<const PathPart> path, uint32_t piece,
   const auto column = static_cast<uint32_t>(path[3].id);
   Fp7Field& field = record->fields[column];
   uint64_t piecePage = field.pieces.contains(piece) ? field.page : 0;
-  Keep(field.pieces[piece], piecePage, bytes, path[2].id, column);
+  Keep(field.pieces[piece], piecePage, bytes, IdOf(path[2]), column);
   if (field.page == 0) field.page = piecePage;
 }
 

@@ -471,7 +471,16 @@ void WriteRecords(ChunkWriter& out, const Table& table) {
     out.Push(record.id);
     for (const auto& [column, text] : record.fields) {
       const Bytes stored = out.Encode(text);
-      if (stored.size() <= kPieceSize) {
+      if (out.Form() == IdForm::kAsWritten && stored.size() > 0xFF) {
+        // The program keeps a value too long for one 0x06 chunk as a sub-path of 0x07 segments
+        // of up to 1000 bytes, numbered from 1.
+        out.Push(column);
+        for (size_t at = 0, piece = 1; at < stored.size(); at += kPieceSize, ++piece) {
+          const size_t size = std::min(kPieceSize, stored.size() - at);
+          out.Segment(0x07, static_cast<uint32_t>(piece), ByteView(stored).subspan(at, size));
+        }
+        out.Pop();
+      } else if (stored.size() <= kPieceSize) {
         out.Value(column, stored);
       } else {
         out.LongValue(column, stored, LongForm::kDeclaredLength);
