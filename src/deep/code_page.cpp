@@ -25,22 +25,27 @@ bool IsLowSurrogate(char16_t c) {
 
 uint32_t AppendWindows1252(std::u16string_view text, std::string& out) {
   uint32_t notEncoded = 0;
+  // Every unit gives at most one byte: the room is made once, and what is not used goes again.
+  const size_t start = out.size();
+  out.resize(start + text.size());
+  char* to = out.data() + start;
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      out += static_cast<char>(c);
+      *to++ = static_cast<char>(c);
       continue;
     }
     const auto* found = std::find(std::begin(kHighControlRow), std::end(kHighControlRow), c);
     if (found != std::end(kHighControlRow)) {
-      out += static_cast<char>(0x80 + (found - std::begin(kHighControlRow)));
+      *to++ = static_cast<char>(0x80 + (found - std::begin(kHighControlRow)));
       continue;
     }
     // A character outside the code page; a surrogate pair is one character.
     if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;
-    out += kReplacement;
+    *to++ = kReplacement;
     ++notEncoded;
   }
+  out.resize(static_cast<size_t>(to - out.data()));
   return notEncoded;
 }
 

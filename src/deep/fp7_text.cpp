@@ -41,7 +41,10 @@ std::optional<uint32_t> WindowOffset(uint8_t x) {
 
 class ScsuDecoder {
  public:
-  ScsuDecoder(std::span<const uint8_t> bytes, uint8_t mask) : bytes_(bytes), mask_(mask) {}
+  ScsuDecoder(std::span<const uint8_t> bytes, uint8_t mask) : bytes_(bytes), mask_(mask) {
+    // One unit per byte in single-byte mode, the usual one; fewer in Unicode mode.
+    text_.reserve(bytes.size());
+  }
 
   // Decodes to the end or to the first reserved tag or cut sequence; false in that case.
   bool Run() {
