@@ -10,6 +10,7 @@
 #include "deep/fp7_page.h"
 #include "deep/fp7_text.h"
 #include "support/fp7_builder.h"
+#include "support/real_samples.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -246,12 +247,15 @@ TEST(DeepFp7Page, DamageEndsThePageAndDropsTheValueRightBeforeIt) {
 
   const DamageCase cases[] = {
       {"unknown opcode", page({0x7A, 0x01, 0x02, 0x03}), at, "unknown opcode 0x7A", kept},
-      {"index opcode after the start", page([] {
+      {"index opcode after the start",
+       page([] {
          Bytes noOps(20, 0x80);
          noOps.push_back(0xC3);
          return noOps;
        }()),
-       at + 20, "unknown opcode 0xC3", {"2 k1=\"ok\"", "2 k2=\"x\""}},
+       at + 20,
+       "unknown opcode 0xC3",
+       {"2 k1=\"ok\"", "2 k2=\"x\""}},
       {"value past the live data", fp7::MakePage(tooLong), at, "chunk runs past the live data",
        kept},
       {"cut page", cut, at, "page cut short", kept},
@@ -320,14 +324,10 @@ TEST(DeepFp7Page, NoiseNeverReadsOutsideThePage) {
 }
 
 // The real samples: every data page decodes cleanly to exactly its live length.
-std::filesystem::path RealSample(const char* name) {
-  return std::filesystem::path(QRX_REAL_SAMPLES_DIR) / "fp7" / name;
-}
-
 TEST(DeepFp7Page, RealSamplesDecodeToTheirLiveLength) {
   for (const char* name : {"data.fp7", "Dynamic_Fields.fp7"}) {
-    if (!std::filesystem::exists(RealSample(name))) GTEST_SKIP() << "no real samples here";
-    const Bytes file = ReadFileBytes(RealSample(name));
+    QRX_REAL_SAMPLE_OR_SKIP(sample, std::string("fp7/") + name);
+    const Bytes file = ReadFileBytes(sample);
     ASSERT_EQ(file.size() % fp7::kPageSize, 0u) << name;
     for (size_t n = 1; n < file.size() / fp7::kPageSize; ++n) {
       const fp7::ByteView page = fp7::ByteView(file).subspan(n * fp7::kPageSize, fp7::kPageSize);
@@ -346,7 +346,7 @@ TEST(DeepFp7Page, RealSamplesDecodeToTheirLiveLength) {
 }
 
 TEST(DeepFp7Page, RealTableCatalogueGivesTheTableNames) {
-  if (!std::filesystem::exists(RealSample("data.fp7"))) GTEST_SKIP() << "no real samples here";
+  QRX_REAL_SAMPLE_OR_SKIP(sample, "fp7/data.fp7");
   struct Catalogue : deep::Fp7PageVisitor {
     void OnValue(std::span<const deep::PathPart> path, const deep::ChunkKey& key,
                  std::span<const uint8_t> value) override {
@@ -358,7 +358,7 @@ TEST(DeepFp7Page, RealTableCatalogueGivesTheTableNames) {
     void OnSegment(std::span<const deep::PathPart>, uint32_t, std::span<const uint8_t>) override {}
     std::vector<std::u16string> names;
   } catalogue;
-  const Bytes file = ReadFileBytes(RealSample("data.fp7"));
+  const Bytes file = ReadFileBytes(sample);
   for (size_t at = 2 * fp7::kPageSize; at + fp7::kPageSize <= file.size(); at += fp7::kPageSize) {
     deep::DecodeFp7Page(fp7::ByteView(file).subspan(at, fp7::kPageSize), catalogue);
   }

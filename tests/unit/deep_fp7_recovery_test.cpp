@@ -18,6 +18,7 @@
 #include "qrx/qrx.h"
 #include "support/damage.h"
 #include "support/dbf_reader.h"
+#include "support/real_samples.h"
 #include "support/recovery_sandbox.h"
 
 namespace {
@@ -31,10 +32,8 @@ struct ExpectedTable {
   std::vector<Row> rows;
 };
 
-const fs::path kSamples = QRX_REAL_SAMPLES_DIR;
-
 std::vector<ExpectedTable> Expected(const std::string& sample) {
-  std::ifstream in(kSamples / "expected" / (sample + ".json"));
+  std::ifstream in(RealSample("expected/" + sample + ".json"));
   const nlohmann::json json = nlohmann::json::parse(in);
   std::vector<ExpectedTable> tables;
   for (const auto& table : json) {
@@ -161,8 +160,7 @@ class DeepRealSample : public testing::TestWithParam<std::pair<const char*, size
 
 TEST_P(DeepRealSample, EveryRowTheIndependentReaderReads) {
   const auto [sample, rowCount] = GetParam();
-  const fs::path source = kSamples / "fp7" / sample;
-  if (!fs::exists(source)) GTEST_SKIP() << "no real sample at " << source;
+  QRX_REAL_SAMPLE_OR_SKIP(source, std::string("fp7/") + sample);
   RecoverySandbox sandbox;
   UseDeepUtf8(sandbox);
   ASSERT_EQ(sandbox.Recover(ReadFileBytes(source)), QRX_OK) << sandbox.Log();
@@ -181,6 +179,12 @@ TEST_P(DeepRealSample, EveryRowTheIndependentReaderReads) {
   for (const auto& [name, table] : tables) written += table.rows.size();
   EXPECT_EQ(matching, rowCount);
   EXPECT_EQ(written, rowCount);  // nothing invented
+  // Field types as the column definitions say: numbers, dates, texts.
+  if (std::string(sample) == "data.fp7") {
+    EXPECT_EQ(tables.at("Orders.dbf").types, "NNDCN");
+    EXPECT_EQ(tables.at("Products.dbf").types, "NNDCCNNN");
+    EXPECT_EQ(tables.at("Order_lines.dbf").types, "NNNNNNC");
+  }
   for (const std::string& difference : differences) ADD_FAILURE() << difference;
 }
 
@@ -215,8 +219,7 @@ void ExpectRows(RecoverySandbox& sandbox, const std::vector<uint8_t>& bytes,
 // Pages shuffled: every row. The file cut short: the rows on the pages before the cut.
 TEST_P(DeepRealSample, DamageCostsOnlyTheRowsOnTheDamagedPages) {
   const auto [sample, rowCount] = GetParam();
-  const fs::path source = kSamples / "fp7" / sample;
-  if (!fs::exists(source)) GTEST_SKIP() << "no real sample at " << source;
+  QRX_REAL_SAMPLE_OR_SKIP(source, std::string("fp7/") + sample);
   const std::vector<uint8_t> intact = ReadFileBytes(source);
   const std::vector<ExpectedTable> expected = Expected(sample);
   const std::map<size_t, size_t>& rowsOnPage = kRowsOnPage.at(sample);
