@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "support/crafted_databases.h"
 #include "support/fp5_builder.h"
 #include "support/fp7_builder.h"
+#include "support/program_usage.h"
 #include "support/recovery_sandbox.h"
 
 namespace {
@@ -136,7 +138,13 @@ std::string Sized(const char* kind, size_t count, const char* what) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status = CheckUsage(
+          argc, argv, 0,
+          "usage: bench_crafted_inputs\n\nRecovers files made to be expensive at growing sizes and "
+          "prints the time and the bytes written per byte of each.\n")) {
+    return *status;
+  }
   for (size_t pages : {250, 500, 1000, 2000}) {
     Row(Sized("fp5 type block every page", pages, "pages"), Fp5TypeBlockOnEveryPage(pages), pages,
         "page");

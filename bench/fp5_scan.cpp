@@ -7,12 +7,14 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/fp5_engine.h"
 #include "platform/file.h"
 #include "support/fp5_builder.h"
+#include "support/program_usage.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -93,7 +95,13 @@ void Report(const char* what, uint64_t bytes, uint64_t pages, double seconds) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status =
+          CheckUsage(argc, argv, 0,
+                     "usage: bench_fp5_scan\n\nBuilds fp5 files of 8 and 64 MiB in a temporary "
+                     "folder and prints how fast their pages are read and walked.\n")) {
+    return *status;
+  }
   TempDir dir;
   for (const size_t mebibytes : {8, 64}) {
     const std::filesystem::path path = dir / ("bench" + std::to_string(mebibytes) + ".fp5");

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/file_connector.h"
 #include "engine/fp7_engine.h"
 #include "platform/file.h"
 #include "support/fp7_builder.h"
+#include "support/program_usage.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -98,7 +100,13 @@ void Measure(const TempDir& dir, size_t megabytes) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status =
+          CheckUsage(argc, argv, 0,
+                     "usage: bench_fp7_decode\n\nBuilds fp7 files of 8 and 64 MB in a temporary "
+                     "folder and prints how fast their pages are decoded.\n")) {
+    return *status;
+  }
   TempDir dir;
   for (const size_t megabytes : {8, 64}) Measure(dir, megabytes);
   return 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "diag/log.h"
@@ -13,44 +14,18 @@
 #include "parser8/fp7_parser.h"
 #include "platform/file.h"
 #include "support/fp7_builder.h"
+#include "support/program_usage.h"
+#include "support/sized_databases.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct FileShape {
-  size_t megabytes;
-  size_t tables;
-  size_t records;  // in all tables together
-};
-
 double Seconds(const std::function<void()>& run) {
   const auto start = std::chrono::steady_clock::now();
   run();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Tables of three columns whose records carry a note long enough to reach the file's size.
-std::vector<fp7::Table> MakeTables(const FileShape& shape) {
-  const size_t perTable = shape.records / shape.tables;
-  const size_t recordBytes = shape.megabytes * 1024 * 1024 / shape.records;
-  const std::string padding(recordBytes > 60 ? recordBytes - 60 : 1, 'p');
-  std::vector<fp7::Table> tables(shape.tables);
-  for (size_t t = 0; t < shape.tables; ++t) {
-    fp7::Table& table = tables[t];
-    table.id = static_cast<uint32_t>(129 + t);
-    table.name = "Table" + std::to_string(t + 1);
-    table.columns = {{1, "Name", {1, 1}}, {2, "Amount", {1, 2}}, {3, "Note", {1, 1}}};
-    table.records.reserve(perTable);
-    for (size_t r = 0; r < perTable; ++r) {
-      table.records.push_back({static_cast<uint32_t>(r + 1),
-                               {{1, "Name " + std::to_string(r)},
-                                {2, std::to_string(r * 7 % 1000)},
-                                {3, padding + std::to_string(r)}}});
-    }
-  }
-  return tables;
 }
 
 void PlainRead(const fs::path& path) {
@@ -81,10 +56,10 @@ void DumpAllPages(const fs::path& source) {
   engine.DumpAllPages(true);
 }
 
-void Measure(const TempDir& dir, const FileShape& shape) {
+void Measure(const TempDir& dir, const Fp7Shape& shape) {
   const fs::path source = dir / ("bench-" + std::to_string(shape.megabytes) + ".fp7");
   {
-    const fp7::Bytes file = fp7::BuildDatabase(MakeTables(shape));
+    const fp7::Bytes file = fp7::BuildDatabase(SizedFp7Tables(shape));
     WriteFileBytes(source, file);
   }
   const double bytes = static_cast<double>(fs::file_size(source));
@@ -122,10 +97,16 @@ void Measure(const TempDir& dir, const FileShape& shape) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status =
+          CheckUsage(argc, argv, 0,
+                     "usage: bench_fp7_recovery\n\nBuilds fp7 files of growing size in a temporary "
+                     "folder and prints how fast they are recovered.\n")) {
+    return *status;
+  }
   TempDir dir;
-  for (const FileShape& shape :
-       {FileShape{16, 1, 50000}, FileShape{64, 10, 250000}, FileShape{256, 50, 1000000}}) {
+  for (const Fp7Shape& shape :
+       {Fp7Shape{16, 1, 50000}, Fp7Shape{64, 10, 250000}, Fp7Shape{256, 50, 1000000}}) {
     Measure(dir, shape);
   }
   return 0;

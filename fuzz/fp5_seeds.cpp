@@ -39,8 +39,9 @@ Fp5FileBuilder Table(uint16_t firstRecord, int records) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
-  if (!seeds) return 2;
+  int exitStatus = 0;
+  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv, exitStatus);
+  if (!seeds) return exitStatus;
   const std::filesystem::path& folder = *seeds;
 
   WriteSeed(folder, "types_only", Fp5FileBuilder().AddDefinitions({{5, {1, 2}}}, {}).Build());

@@ -37,8 +37,9 @@ Bytes EveryForm() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
-  if (!seeds) return 2;
+  int exitStatus = 0;
+  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv, exitStatus);
+  if (!seeds) return exitStatus;
   const std::filesystem::path& folder = *seeds;
 
   std::vector<fp7::Table> tables = fp7::SampleTables(2, 12);

@@ -30,6 +30,18 @@ std::vector<uint8_t> HostileFp7() {
   return fp7::BuildDatabase(tables);
 }
 
+// Two tables laid out as the database program lays them out: typed columns, a long note in
+// segments, a stored file, small pages so that records continue on the next page.
+std::vector<uint8_t> AsWrittenFp7() {
+  std::vector<fp7::Table> tables = fp7::SampleTables(2, 6);
+  for (fp7::Column& column : tables[0].columns) {
+    column.definition = fp7::ColumnDefinition(1, column.typeCode[1]);
+  }
+  tables[0].records[0].fields.push_back({3, std::string(1500, 'n')});
+  tables[1].containers = {{7, "sheet.txt", {'s', 'h', 'e', 'e', 't'}}};
+  return fp7::BuildDatabase(tables, 900, fp7::IdForm::kAsWritten);
+}
+
 void WriteVariants(const std::filesystem::path& folder, const std::string& name,
                    const PagedDatabase& db) {
   const auto variant = [&](const std::string& suffix,
@@ -52,12 +64,14 @@ void WriteVariants(const std::filesystem::path& folder, const std::string& name,
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv);
-  if (!seeds) return 2;
+  int exitStatus = 0;
+  const std::optional<std::filesystem::path> seeds = SeedFolder(argc, argv, exitStatus);
+  if (!seeds) return exitStatus;
   WriteVariants(*seeds, "fp5", Fp5WithIdlePages());
   WriteVariants(*seeds, "fp7", Fp7WithIdlePages());
   WriteFileBytes(*seeds / "fp7-hostile", HostileFp7());
   WriteFileBytes(*seeds / "fp7-wide-record", Fp7WideRecordThenNarrowOnes(40));
   WriteFileBytes(*seeds / "fp5-wide-records", Fp5WideRecordsThenNarrowOnes(40));
+  WriteFileBytes(*seeds / "fp7-as-written", AsWrittenFp7());
   return 0;
 }

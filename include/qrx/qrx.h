@@ -77,6 +77,26 @@ QRX_EXPORT void QRX_CALL GetSupportedExtensions(qrx_utf16_t* buffer);
 QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf16_t* targetDir,
                                         const char* unused);
 
+/* Recovery modes and output encodings of FileRecoverEx. */
+#define QRX_MODE_DEEP 0    /* every page decoded on its own, typed tables (the default) */
+#define QRX_MODE_CLASSIC 1 /* exactly what FileRecover does */
+#define QRX_ENCODING_WINDOWS_1252 0 /* texts in Windows-1252, declared in the tables (the default) */
+#define QRX_ENCODING_UTF8 1
+
+/* Options of FileRecoverEx. `size` is sizeof(qrx_options) as the caller knows it: fields the
+ * library has but the caller's struct lacks take their defaults, so the struct can grow. */
+typedef struct qrx_options {
+  uint32_t size;
+  uint32_t mode;     /* QRX_MODE_ */
+  uint32_t encoding; /* QRX_ENCODING_, deep mode only */
+} qrx_options;
+
+/* Recovers one damaged database into targetDir, as FileRecover does, with a choice of mode. The
+ * source argument is the path itself (no extra unit). Null options mean every default. Returns a
+ * QRX_ code; QRX_FAILURE for options of an unknown mode or encoding, or a size below 4. */
+QRX_EXPORT int32_t QRX_CALL FileRecoverEx(const qrx_utf16_t* source, const qrx_utf16_t* targetDir,
+                                          const qrx_options* options);
+
 /* Hands out the recovery report as four parallel, null-terminated columns: item, detail, grade,
  * note. Row 0 is the header; its grade column holds the overall grade "1" to "3". The arrays stay
  * valid until the library is unloaded and must not be freed. Any argument may be null. Returns 0.

@@ -59,6 +59,18 @@ QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf
   return kResultFailure;
 }
 
+QRX_EXPORT int32_t QRX_CALL FileRecoverEx(const qrx_utf16_t* source, const qrx_utf16_t* targetDir,
+                                          const qrx_options* options) {
+  try {
+    return FileRecoverExImpl(source, targetDir, options);
+  } catch (const std::exception& error) {
+    g_Log.LogError(error.what());
+  } catch (...) {
+    g_Log.LogError("FileRecoverEx failed");
+  }
+  return kResultFailure;
+}
+
 QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** details,
                                            qrx_utf16_t*** grades, qrx_utf16_t*** notes) {
   try {

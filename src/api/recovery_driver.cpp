@@ -1,11 +1,15 @@
 #include "api/recovery_driver.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "api/crash_filter.h"
 #include "api/library_state.h"
 #include "api/required_info.h"
+#include "deep/fp7_recovery.h"
 #include "diag/log.h"
 #include "diag/result_codes.h"
 #include "diag/status_link.h"
@@ -77,11 +81,12 @@ void LogWhySourceCannotBeOpened(const char16_t* sourcePath) {
   g_Log.LogFormat("The source file cannot be opened: %s", why.c_str());
 }
 
-}  // namespace
-
-int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDir) {
+// What FileRecover and FileRecoverEx share: the crash filter, the log, the host link and the first
+// pass's announcement around `recover`, which gets the source path and the target folder.
+template <typename Recover>
+int32_t WithHostLink(const std::u16string& sourcePath, const char16_t* targetDir,
+                     const Recover& recover) {
   const qrx::platform::FatalFaultGuard crashFilter = InstallCrashFilter();
-  const std::u16string sourcePath = SourcePathOf(sourceArgument);
   if (!g_strLogPath.empty()) {
     g_Log.OpenLog(g_strLogPath);
     // The log is 8-bit text: it names the file in that form, the file opened under its full name.
@@ -93,7 +98,8 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
     linked = g_StatusLink.InitLink(g_WriteDiag, g_StatusBar, 0, 3, 30);
   } catch (const HostLibraryError&) {
     g_Log.LogError(
-        "ktcmn is missing beside the host module, or cannot be loaded, or lacks "
+        "ktcmn is missing beside the host module, the program and the library, or cannot be "
+        "loaded, or lacks "
         "Initialize or GetString");
     return kResultFailure;
   }
@@ -107,23 +113,106 @@ int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDi
     g_Log.LogError("Target directory path is too long");
     return kResultFailure;
   }
-  const int32_t result = RunRecovery(sourcePath.c_str(), target.c_str());
+  const int32_t result = recover(sourcePath.c_str(), target);
   return IsKnownResult(result) ? result : kResultFailure;
+}
+
+// Opens the source; 0, or the code to return (logged).
+int32_t OpenSource(CFileConnector& connector, const char16_t* sourcePath) {
+  const int32_t opened = connector.OpenSource(sourcePath);
+  if (opened == kResultCannotOpen) LogWhySourceCannotBeOpened(sourcePath);
+  if (opened == kResultNothing) g_Log.LogLine("The source file is empty");
+  return opened;
+}
+
+// The format as the scans of every page tell it; 0 when unknown or the host asked to stop.
+int32_t ScannedVersion(CFileConnector& connector) {
+  // Each tester engine holds a read-ahead run of its own; both go before a parser reads.
+  return std::make_unique<CVersion>()->DetermineVersion(&connector, BreakRequested);
+}
+
+bool LogStop() {
+  if (!BreakRequested()) return false;
+  g_Log.LogLine("BreakFlag");
+  return true;
+}
+
+// Whether the file header names an fp7 file: the common magic, then "HBAM7".
+bool HeaderSaysFp7(qrx::platform::File& file) {
+  static constexpr uint8_t kMagic[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x05,
+                                       0x00, 0x02, 0x00, 0x02, 0xC0, 'H',  'B',  'A',  'M',  '7'};
+  uint8_t header[sizeof kMagic] = {};
+  return file.Seek(0) && file.Read(header, sizeof header) == sizeof header &&
+         std::equal(std::begin(kMagic), std::end(kMagic), header);
+}
+
+int32_t RunDeepRecovery(const char16_t* sourcePath, const std::u16string& targetDir,
+                        const deep::Options& options) {
+  CFileConnector connector;
+  if (const int32_t opened = OpenSource(connector, sourcePath); opened != 0) return opened;
+  // A damaged header does not make a file fp5: only the pages' own markers do.
+  if (HeaderSaysFp7(connector.m_hFile) || ScannedVersion(connector) != 5) {
+    if (LogStop()) return kResultBreak;
+    return deep::RecoverFp7(connector.m_hFile, connector.m_nFileSize, targetDir, options);
+  }
+  if (LogStop()) return kResultBreak;
+  g_Log.LogLine("An fp5 file: deep recovery reads fp7 files only so far; classic recovery is used");
+  return RunParserFor(5, connector, targetDir.c_str());
+}
+
+// The options as the library knows them, or nullopt when they ask for what it does not have.
+std::optional<deep::Options> DeepOptionsOf(const qrx_options& options) {
+  if (options.encoding > QRX_ENCODING_UTF8) return std::nullopt;
+  deep::Options deepOptions;
+  deepOptions.encoding = options.encoding == QRX_ENCODING_UTF8 ? deep::OutputEncoding::kUtf8
+                                                               : deep::OutputEncoding::kWindows1252;
+  return deepOptions;
+}
+
+// The caller's options over the defaults, as far as the caller's struct reaches.
+std::optional<qrx_options> KnownOptions(const qrx_options* given) {
+  qrx_options options{sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252};
+  if (given == nullptr) return options;
+  if (given->size < sizeof(uint32_t)) return std::nullopt;
+  std::memcpy(&options, given, std::min<size_t>(given->size, sizeof options));
+  options.size = sizeof options;
+  if (options.mode > QRX_MODE_CLASSIC) return std::nullopt;
+  return options;
+}
+
+}  // namespace
+
+int32_t FileRecoverImpl(const char16_t* sourceArgument, const char16_t* targetDir) {
+  return WithHostLink(SourcePathOf(sourceArgument), targetDir,
+                      [](const char16_t* source, const std::u16string& target) {
+                        return RunRecovery(source, target.c_str());
+                      });
+}
+
+int32_t FileRecoverExImpl(const char16_t* sourcePath, const char16_t* targetDir,
+                          const qrx_options* given) {
+  const std::optional<qrx_options> options = KnownOptions(given);
+  const std::optional<deep::Options> deepOptions = options ? DeepOptionsOf(*options) : std::nullopt;
+  if (!deepOptions) {
+    g_Log.LogError("FileRecoverEx: options of an unknown mode or encoding");
+    return kResultFailure;
+  }
+  const std::u16string source = sourcePath != nullptr ? sourcePath : u"";
+  if (options->mode == QRX_MODE_CLASSIC) {
+    return WithHostLink(source, targetDir, [](const char16_t* path, const std::u16string& target) {
+      return RunRecovery(path, target.c_str());
+    });
+  }
+  return WithHostLink(source, targetDir, [&](const char16_t* path, const std::u16string& target) {
+    return RunDeepRecovery(path, target, *deepOptions);
+  });
 }
 
 int32_t RunRecovery(const char16_t* sourcePath, const char16_t* targetDir) {
   CFileConnector connector;
-  const int32_t opened = connector.OpenSource(sourcePath);
-  if (opened == kResultCannotOpen) LogWhySourceCannotBeOpened(sourcePath);
-  if (opened == kResultNothing) g_Log.LogLine("The source file is empty");
-  if (opened != 0) return opened;
-  // Each tester engine holds a read-ahead run of its own; both go before a parser reads.
-  const int32_t version =
-      std::make_unique<CVersion>()->DetermineVersion(&connector, BreakRequested);
-  if (BreakRequested()) {
-    g_Log.LogLine("BreakFlag");
-    return kResultBreak;
-  }
+  if (const int32_t opened = OpenSource(connector, sourcePath); opened != 0) return opened;
+  const int32_t version = ScannedVersion(connector);
+  if (LogStop()) return kResultBreak;
   const int32_t result = RunParserFor(version, connector, targetDir);
   connector.m_hFile.Close();
   return result;

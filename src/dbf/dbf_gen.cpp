@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dbf/dbf_header.h"
 #include "dbf/field_shape.h"
 #include "diag/log.h"
-#include "platform/clock.h"
 #include "platform/heap.h"
 #include "platform/path.h"
 #include "platform/short_name.h"
@@ -99,24 +99,17 @@ void CDbfGen::Discard() {
 
 void CDbfGen::SetDate() {
   g_Log.LogLine("DbfGen: CDbfGen::SetDate\tSTART");
-  const platform::LocalTime today = platform::Now();
-  m_DbfHeader[kDateOffset] = static_cast<uint8_t>(today.year - 1900);
-  m_DbfHeader[kDateOffset + 1] = static_cast<uint8_t>(today.month);
-  m_DbfHeader[kDateOffset + 2] = static_cast<uint8_t>(today.day);
+  StampToday(m_DbfHeader);
   g_Log.LogLine("DbfGen: CDbfGen::SetDate\tEND");
 }
 
 void CDbfGen::Prepare(uint32_t dwFieldCount, uint32_t dwRecordCount, uint32_t dwRecordSize) {
   g_Log.LogLine("DbfGen: CDbfGen::Prepare\tSTART");
   if (m_Dbf.IsOpen()) {
-    std::fill(std::begin(m_DbfHeader), std::end(m_DbfHeader), 0);
-    m_DbfHeader[kVersionOffset] = m_bHasMemo ? kVersionWithMemo : kVersionPlain;
-    SetDate();
-    Store32(m_DbfHeader + kRecordCountOffset, dwRecordCount);
-    Store16(m_DbfHeader + kHeaderLengthOffset,
-            static_cast<uint16_t>(kDescriptorSize * dwFieldCount + kHeaderSize + 1));
     m_dwRecordLength = dwRecordSize + 1;
-    Store16(m_DbfHeader + kRecordLengthOffset, static_cast<uint16_t>(m_dwRecordLength));
+    FillTableHeader(m_DbfHeader, m_bHasMemo ? kVersionWithMemo : kVersionPlain, dwRecordCount,
+                    dwFieldCount, m_dwRecordLength);
+    SetDate();
     Checked(m_Dbf.Append(m_DbfHeader, sizeof m_DbfHeader));
   }
   g_Log.LogLine("DbfGen: CDbfGen::Prepare\tEND");
@@ -126,11 +119,10 @@ int CDbfGen::AddOneColInfo(const char* szName, char chType, uint32_t dwWidth, ui
   g_Log.LogLine("DbfGen: CDbfGen::AddOneColInfo\t\tSTART");
   const std::optional<DbfFieldShape> shape = ShapeOfField(chType, dwWidth);
   if (m_Dbf.IsOpen() && szName != nullptr && szName[0] != '\0' && shape) {
-    uint8_t descriptor[kDescriptorSize] = {};
+    uint8_t descriptor[kDescriptorSize];
     const size_t nameLength = std::find(szName, szName + kFieldNameLength, '\0') - szName;
-    std::memcpy(descriptor, szName, nameLength);
-    descriptor[kFieldTypeOffset] = static_cast<uint8_t>(shape->type);
-    descriptor[kFieldWidthOffset] = shape->width;
+    FillFieldDescriptor(descriptor, std::string_view(szName, nameLength), shape->type, shape->width,
+                        0);
     Checked(m_Dbf.Append(descriptor, sizeof descriptor));
     // A repeated id still gets its field, so that the records match the descriptors; FindColumn
     // sends its values to the first field, and this one stays blank.

@@ -15,12 +15,17 @@ inline constexpr size_t kRecordCountOffset = 4;
 inline constexpr size_t kHeaderLengthOffset = 8;
 inline constexpr size_t kRecordLengthOffset = 10;
 inline constexpr uint8_t kVersionPlain = 0x03;
-inline constexpr uint8_t kVersionWithMemo = 0x8B;
+inline constexpr uint8_t kVersionWithMemo = 0x8B;        // dBase IV memo blocks
+inline constexpr uint8_t kVersionWithDbase3Memo = 0x83;  // dBase III memo blocks
+// The code page the texts are written in ("language driver"); 0 says nothing.
+inline constexpr size_t kLanguageDriverOffset = 29;
+inline constexpr uint8_t kLanguageWindows1252 = 0x03;
 
 inline constexpr size_t kDescriptorSize = 32;
 inline constexpr size_t kFieldNameLength = 10;  // byte 10 of the name area stays 0
 inline constexpr size_t kFieldTypeOffset = 11;
 inline constexpr size_t kFieldWidthOffset = 16;
+inline constexpr size_t kFieldDecimalsOffset = 17;
 inline constexpr uint32_t kLargestFieldWidth = 255;  // the width is one byte of the descriptor
 
 inline constexpr uint8_t kHeaderTerminator = 0x0D;
@@ -38,7 +43,14 @@ inline constexpr size_t kMemoNameOffset = 8;
 inline constexpr size_t kMemoNameLength = 8;
 inline constexpr size_t kMemoBlockSizeOffset = 20;
 
-// Each value starts a block with this mark and the value's length + 8, then the value itself.
+// dBase III memo files: byte 16 of block 0 holds 3, and each value is its bytes followed by two
+// end-of-file bytes, padded to whole blocks.
+inline constexpr size_t kMemoVersionOffset = 16;
+inline constexpr uint8_t kMemoVersionDbase3 = 3;
+inline constexpr uint8_t kMemoDbase3ValueEnd[2] = {kEndOfFile, kEndOfFile};
+
+// dBase IV memo files: each value starts a block with this mark and the value's length + 8, then
+// the value itself.
 inline constexpr uint8_t kMemoValueMark[4] = {0xFF, 0xFF, 0x08, 0x00};
 inline constexpr size_t kMemoValuePrefixSize = 8;
 

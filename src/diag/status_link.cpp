@@ -33,12 +33,19 @@ std::u16string Decimal(int32_t number) {
   return std::u16string(digits.begin(), digits.end());
 }
 
-// The folder of the host module, or of the executable when the host module is not loaded.
-std::string HostFolder() {
+// ktcmn beside the host module when the host loaded one; otherwise beside the running executable
+// or, where an installed package puts it, beside this library.
+std::string HostLibraryPath() {
+  const std::string fileName = std::string("ktcmn") + platform::kModuleSuffix;
   const std::string hostModule = std::string("wmxdll") + platform::kModuleSuffix;
-  const std::string path =
-      platform::LoadedModulePath(hostModule).value_or(platform::ExecutablePath());
-  return platform::SplitPath(path).folder;
+  if (const std::optional<std::string> loaded = platform::LoadedModulePath(hostModule)) {
+    return platform::SplitPath(*loaded).folder + fileName;
+  }
+  for (const std::string& beside : {platform::ExecutablePath(), platform::OwnModulePath()}) {
+    const std::string path = platform::SplitPath(beside).folder + fileName;
+    if (platform::FileExists(path)) return path;
+  }
+  return {};
 }
 
 }  // namespace
@@ -82,7 +89,7 @@ int32_t CStatusLink::InitLink(WriteDiagProc writeDiag, StatusBarProc statusBar,
 }
 
 int32_t CStatusLink::LoadHostLibrary(int32_t initBase) {
-  const std::string path = HostFolder() + "ktcmn" + platform::kModuleSuffix;
+  const std::string path = HostLibraryPath();
   if (!platform::FileExists(path)) throw HostLibraryError{};
   const std::optional<platform::Module> module = platform::Module::Load(path);
   if (!module) throw HostLibraryError{};

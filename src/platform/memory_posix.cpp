@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -21,6 +22,12 @@ bool IsReadable(const void* block, size_t length) {
     done += n;
   }
   return true;
+}
+
+size_t PeakResidentBytes() {
+  rusage usage{};
+  // Linux counts the peak in KiB.
+  return ::getrusage(RUSAGE_SELF, &usage) == 0 ? static_cast<size_t>(usage.ru_maxrss) * 1024 : 0;
 }
 
 }  // namespace qrx::platform

@@ -2,6 +2,10 @@
 
 #include "platform/memory.h"
 #include "platform/windows_api.h"
+// After windows.h, which it builds on. Version 2 takes the counters from kernel32 (K32...), so
+// that no psapi.dll is needed.
+#define PSAPI_VERSION 2
+#include <psapi.h>
 
 namespace qrx::platform {
 
@@ -26,6 +30,14 @@ bool IsReadable(const void* block, size_t length) {
     at = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
   }
   return true;
+}
+
+size_t PeakResidentBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)
+             ? counters.PeakWorkingSetSize
+             : 0;
 }
 
 }  // namespace qrx::platform

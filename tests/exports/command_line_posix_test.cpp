@@ -5,49 +5,32 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "support/fp5_builder.h"
 #include "support/fp7_builder.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int status;
-  std::string output;  // standard output and standard error together
-};
-
-std::string Quoted(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out.append(c == '\'' ? "'\\''" : std::string(1, c));
-  return out.append(1, '\'');
-}
+using fp5build::Fp5Field;
+using fp5build::Fp5FileBuilder;
+using fp5build::Fp5Id;
 
 ToolRun RunTool(const std::vector<std::string>& args) {
-  std::string command = Quoted(std::string(QRX_BIN_DIR) + "/qrx-recover");
-  for (const std::string& arg : args) command.append(1, ' ').append(Quoted(arg));
-  command += " 2>&1 </dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  ToolRun run{-1, {}};
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return RunProgram(fs::path(QRX_BIN_DIR) / "qrx-recover", args);
 }
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-TEST(CommandLine, WrongCommandLinesGetUsageAndStatusTwo) {
+TEST(CommandLine, WrongCommandLinesGetStatusTwoAndAPointerToHelp) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{},
                                              {"only-source"},
@@ -57,52 +40,108 @@ TEST(CommandLine, WrongCommandLinesGetUsageAndStatusTwo) {
                                              {"--log=", "a", "b"}}) {
     const ToolRun run = RunTool(args);
     EXPECT_EQ(run.status, 2) << run.output;
-    EXPECT_TRUE(Contains(run.output, "usage: qrx-recover")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "--help")) << run.output;
   }
 }
 
 TEST(CommandLine, HelpAndVersion) {
   const ToolRun help = RunTool({"--help"});
   EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Contains(help.output, "Usage: qrx-recover [OPTIONS] SOURCE TARGET_DIR"));
+  EXPECT_TRUE(Contains(help.output, "--force"));
   EXPECT_TRUE(Contains(help.output, "Exit status:"));
   const ToolRun version = RunTool({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(Contains(version.output, "qrx-recover "));
 }
 
-TEST(CommandLine, EachFailureHasItsStatusAndOneLineMessage) {
+// Each failure: its status, one line in plain words with the system's reason, no result code,
+// and no target folder.
+TEST(CommandLine, FailuresSayWhyAndCreateNothing) {
   TempDir dir;
   WriteFileBytes(dir / "noise.bin", std::vector<unsigned char>(9000, 0x33));
-  const ToolRun missing = RunTool({(dir / "missing.fp7").string(), (dir / "out").string()});
-  EXPECT_EQ(missing.status, 3);
-  EXPECT_TRUE(Contains(missing.output, "qrx-recover: cannot open the source file"));
-  const ToolRun unknown = RunTool({(dir / "noise.bin").string(), (dir / "out").string()});
-  EXPECT_EQ(unknown.status, 4);
-  EXPECT_TRUE(Contains(unknown.output, "Pass 1: analyzing database..."));
-  EXPECT_TRUE(Contains(unknown.output, "  5% Getting file version..."));
-  EXPECT_TRUE(Contains(unknown.output, "qrx-recover: nothing to recover"));
+  fs::create_directory(dir / "folder.fp7");
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  } cases[] = {
+      {{(dir / "missing.fp7").string()},
+       3,
+       "cannot open " + (dir / "missing.fp7").string() + ": no such file or directory"},
+      {{(dir / "folder.fp7").string()}, 3, "folder.fp7: it is a folder"},
+      {{(dir / "noise.bin").string()}, 4, "nothing to recover in " + (dir / "noise.bin").string()},
+      {{"--log", (dir / "no-folder" / "run.log").string(), (dir / "noise.bin").string()},
+       2,
+       "cannot write the log " + (dir / "no-folder" / "run.log").string() +
+           ": no such file or directory"},
+      {{"--log", dir.path().string(), (dir / "noise.bin").string()}, 2, ": it is a folder"},
+      {{(dir / "noise.bin").string(), (dir / "noise.bin" / "out").string()},
+       5,
+       "noise.bin is a file, so no folder can be made in it"},
+  };
+  for (const auto& each : cases) {
+    std::vector<std::string> args = each.args;
+    if (args.back().find("/out") == std::string::npos) args.push_back((dir / "out").string());
+    const ToolRun run = RunTool(args);
+    EXPECT_EQ(run.status, each.status) << run.output;
+    EXPECT_TRUE(Contains(run.output, "qrx-recover: " + each.message) ||
+                Contains(run.output, each.message))
+        << run.output;
+    EXPECT_FALSE(Contains(run.output, "code")) << run.output;
+    EXPECT_FALSE(fs::exists(dir / "out")) << run.output;
+    // Refused before any recovery starts.
+    if (each.status == 2 || each.status == 5) {
+      EXPECT_FALSE(Contains(run.output, "Pass 1"));
+    }
+  }
 }
 
-TEST(CommandLine, TargetThatCannotBeAFolderIsRefusedBeforeTheRecovery) {
+// Only the target folder itself is made, and only once the source has been read.
+TEST(CommandLine, TargetIsMadeOnlyInAFolderThatIsThere) {
   TempDir dir;
-  WriteFileBytes(dir / "noise.bin", std::vector<unsigned char>(9000, 0x33));
-  const ToolRun run = RunTool({(dir / "noise.bin").string(), (dir / "noise.bin" / "out").string()});
-  EXPECT_EQ(run.status, 5);
-  EXPECT_TRUE(Contains(run.output, "qrx-recover: cannot create the target folder"));
-  EXPECT_FALSE(Contains(run.output, "Pass 1"));
-  // Missing parents are made.
-  EXPECT_EQ(RunTool({(dir / "noise.bin").string(), (dir / "a" / "b").string()}).status, 4);
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "a" / "b"));
+  WriteFileBytes(dir / "db.fp7", fp7::BuildDatabase(fp7::SampleTables(2, 3)));
+  const ToolRun nested = RunTool({(dir / "db.fp7").string(), (dir / "a" / "b").string()});
+  EXPECT_EQ(nested.status, 5);
+  EXPECT_TRUE(Contains(nested.output, "the folder " + (dir / "a").string() +
+                                          " above it does not exist; create it first"))
+      << nested.output;
+  EXPECT_FALSE(fs::exists(dir / "a"));
+  EXPECT_EQ(RunTool({(dir / "db.fp7").string(), (dir / "a").string()}).status, 0);
+  EXPECT_TRUE(fs::is_directory(dir / "a"));
 }
 
-TEST(CommandLine, JsonReportAndLogFile) {
+// A folder that holds files is refused; with --force the library's rules apply (tables already
+// there are kept, stored files replaced) and the report lists what happened to each file.
+TEST(CommandLine, OccupiedTargetNeedsForceAndThenListsEveryFile) {
+  TempDir dir;
+  WriteFileBytes(dir / "db.fp7", fp7::BuildDatabase(fp7::SampleTables(2, 3)));
+  const std::string source = (dir / "db.fp7").string();
+  const std::string target = (dir / "out").string();
+  const ToolRun first = RunTool({source, target});
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(Contains(first.output, "Files written:\n")) << first.output;
+  const auto held = std::distance(fs::directory_iterator(dir / "out"), {});
+
+  const ToolRun refused = RunTool({source, target});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_TRUE(Contains(refused.output, "already holds " + std::to_string(held) + " entries"));
+  EXPECT_TRUE(Contains(refused.output, "--force"));
+  EXPECT_FALSE(Contains(refused.output, "Pass 1"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), {}), held);
+
+  const ToolRun forced = RunTool({"--force", source, target});
+  EXPECT_EQ(forced.status, 0) << forced.output;
+  EXPECT_TRUE(Contains(forced.output, "left as they were (never overwritten):\n")) << forced.output;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), {}), 2 * held);
+}
+
+TEST(CommandLine, LogFileAndHostStrings) {
   TempDir dir;
   WriteFileBytes(dir / "noise.bin", std::vector<unsigned char>(9000, 0x33));
-  const ToolRun run = RunTool({"--json", "--host-strings", "--log", (dir / "run.log").string(),
+  const ToolRun run = RunTool({"--host-strings", "--log", (dir / "run.log").string(),
                                (dir / "noise.bin").string(), (dir / "out").string()});
   EXPECT_EQ(run.status, 4);
-  EXPECT_TRUE(Contains(run.output, "{\"result\": -3, \"message\": \"nothing to recover"));
-  EXPECT_TRUE(Contains(run.output, "\"grade\": 1, \"entries\": []}"));
   // With host strings the library sends keys; the tool shows ktcmn's translation.
   EXPECT_TRUE(Contains(run.output, "analyzing database"));
   EXPECT_FALSE(Contains(run.output, "App/Resources"));
@@ -120,10 +159,28 @@ TEST(CommandLine, NamesAreTakenAsTheyAreGiven) {
                                  (dir / (name + " out")).string()});
     EXPECT_EQ(run.status, 0) << name << ": " << run.output;
     EXPECT_NE(ReadFileText(dir / (name + ".log")).find("Log file name: ["), std::string::npos);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / (name + " out")), {}), 2) << name;
+    // Each of the two tables with its code page file.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / (name + " out")), {}), 4) << name;
   }
   // The sources, the logs and the target folders, and nothing under a name that lost a character.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 6);
+}
+
+// Every pass ends with its last percentage and then "done", the same for fp5 and fp7.
+TEST(CommandLine, EachPassEndsWithItsLastPercentageThenDone) {
+  TempDir dir;
+  WriteFileBytes(dir / "db.fp7", fp7::BuildDatabase(fp7::SampleTables(2, 3)));
+  Fp5FileBuilder()
+      .AddDefinitions({{5, {1}}}, {{1, "Name"}})
+      .AddRecords({{Fp5Id::Auto(1), {Fp5Field::Value(1, "Ann")}}})
+      .WriteTo(dir / "db.fp5");
+  for (const std::string source : {"db.fp7", "db.fp5"}) {
+    const ToolRun run = RunTool({(dir / source).string(), (dir / (source + "-out")).string()});
+    ASSERT_EQ(run.status, 0) << run.output;
+    const size_t last = run.output.rfind("100% Writing row data...\ndone\nRecovery report:");
+    EXPECT_NE(last, std::string::npos) << source << ":\n" << run.output;
+    EXPECT_EQ(run.output.find("100%"), last) << source << ":\n" << run.output;
+  }
 }
 
 // Starts qrx-recover with its standard error on a pipe; Ctrl-C is sent once `cue` shows up there.
@@ -163,7 +220,7 @@ TEST(CommandLine, CtrlCStopsTheRecoveryWithItsOwnStatus) {
   const ToolRun run = RunToolInterruptedAt({(dir / "big.fp7").string(), (dir / "out").string()},
                                            "Writing row data...");
   EXPECT_EQ(run.status, 130) << run.output;
-  EXPECT_TRUE(Contains(run.output, "qrx-recover: stopped at your request (code -1000)"));
+  EXPECT_TRUE(Contains(run.output, "qrx-recover: stopped at your request\n"));
   EXPECT_FALSE(Contains(run.output, "100% Writing row data..."));
 }
 

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "support/fp7_builder.h"
+#include "support/program_usage.h"
 
 namespace {
 
@@ -33,8 +35,10 @@ std::string Paragraph(int seed, size_t length) {
 
 fp7::Table Customers() {
   fp7::Table table{129, "Customers", false, {}, {}, {}};
-  table.columns = {
-      {1, "Name", {1, 1}}, {2, "City", {1, 1}}, {3, "Balance", {1, 2}}, {4, "Notes", {1, 1}}};
+  table.columns = {{1, "Name", {1, 1}, fp7::ColumnDefinition(1, 1)},
+                   {2, "City", {1, 1}, fp7::ColumnDefinition(1, 1)},
+                   {3, "Balance", {1, 2}, fp7::ColumnDefinition(1, 2)},
+                   {4, "Notes", {1, 1}, fp7::ColumnDefinition(1, 1)}};
   for (uint32_t id = 1; id <= 150; ++id) {
     fp7::Record record{id,
                        {{1, "Customer " + std::to_string(id)},
@@ -51,8 +55,10 @@ fp7::Table Customers() {
 
 fp7::Table Orders() {
   fp7::Table table{130, "Orders", false, {}, {}, {}};
-  table.columns = {
-      {1, "OrderNo", {1, 2}}, {2, "Customer", {1, 1}}, {3, "Total", {1, 2}}, {4, "Status", {1, 1}}};
+  table.columns = {{1, "OrderNo", {1, 2}, fp7::ColumnDefinition(1, 2)},
+                   {2, "Customer", {1, 1}, fp7::ColumnDefinition(1, 1)},
+                   {3, "Total", {1, 2}, fp7::ColumnDefinition(1, 2)},
+                   {4, "Status", {1, 1}, fp7::ColumnDefinition(1, 1)}};
   for (uint32_t id = 1; id <= 900; ++id) {
     table.records.push_back({id,
                              {{1, std::to_string(1000 + id)},
@@ -66,7 +72,9 @@ fp7::Table Orders() {
 
 fp7::Table Products() {
   fp7::Table table{131, "Products", false, {}, {}, {}};
-  table.columns = {{1, "Product", {1, 1}}, {2, "Price", {1, 2}}, {3, "Sheet", {1, 1}}};
+  table.columns = {{1, "Product", {1, 1}, fp7::ColumnDefinition(1, 1)},
+                   {2, "Price", {1, 2}, fp7::ColumnDefinition(1, 2)},
+                   {3, "Sheet", {1, 1}, fp7::ColumnDefinition(1, 1)}};
   const char* const kNames[] = {"Chair", "Table", "Lamp", "Shelf", "Desk", "Stool"};
   for (uint32_t id = 1; id <= 6; ++id) {
     table.records.push_back(
@@ -81,7 +89,8 @@ fp7::Table Products() {
 fp7::Table Archive() {
   // Columns defined, but no records survived.
   fp7::Table table{132, "Archive", false, {}, {}, {}};
-  table.columns = {{1, "Year", {1, 2}}, {2, "Box", {1, 1}}};
+  table.columns = {{1, "Year", {1, 2}, fp7::ColumnDefinition(1, 2)},
+                   {2, "Box", {1, 1}, fp7::ColumnDefinition(1, 1)}};
   return table;
 }
 
@@ -96,12 +105,15 @@ void DamageTail(Bytes& file, size_t page, size_t keep) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_FILE\n", argv[0]);
-    return 2;
+  if (const std::optional<int> status = CheckUsage(
+          argc, argv, 1,
+          "usage: make_sample OUTPUT_FILE\n\nWrites the bundled sample database, a damaged fp7 "
+          "file, to OUTPUT_FILE.\n")) {
+    return *status;
   }
   const std::vector<fp7::Table> tables = {Customers(), Orders(), Products(), Archive()};
-  Bytes file = fp7::BuildDatabase(tables, 2400);
+  // Ids and texts stored as the database program stores them.
+  Bytes file = fp7::BuildDatabase(tables, 2400, fp7::IdForm::kAsWritten);
   const size_t pages = (file.size() - fp7::kFileStart) / fp7::kPageSize;
   DamageTail(file, pages / 2, 600);
   DamageTail(file, pages / 2 + 5, 1200);

@@ -6,10 +6,18 @@
 
 namespace {
 
+// A memo value in either form: the mark FF FF 08 00 and a length, or the dBase III form, the text
+// up to 1A 1A.
 std::string MemoAt(const std::vector<unsigned char>& dbt, const std::string& pointer) {
   const size_t block = std::stoul(pointer);
   if (dbt.size() < block * 512 + 8) return "<missing memo>";
   const unsigned char* start = dbt.data() + block * 512;
+  static const unsigned char kMark[] = {0xFF, 0xFF, 0x08, 0x00};
+  if (std::memcmp(start, kMark, sizeof kMark) != 0) {
+    const std::string rest(reinterpret_cast<const char*>(start), dbt.data() + dbt.size() - start);
+    const size_t end = rest.find("\x1A\x1A");
+    return end == std::string::npos ? "<unended memo>" : rest.substr(0, end);
+  }
   const uint32_t length = start[4] | start[5] << 8 | start[6] << 16 | uint32_t{start[7]} << 24;
   return std::string(reinterpret_cast<const char*>(start + 8), length - 8);
 }

@@ -17,7 +17,8 @@ struct DbfTable {
   std::vector<std::vector<std::string>> rows;
 };
 
-// Only whole records are read. A memo pointer to a block the .dbt lacks reads "<missing memo>".
+// Only whole records are read. Memo values are read from dBase IV (version 0x8B) or dBase III
+// (0x83) memo files; a memo pointer to a block the .dbt lacks reads "<missing memo>".
 DbfTable ReadDbf(const std::filesystem::path& dbfPath);
 
 // Every table of a folder (each .dbf with its .dbt), by file name.

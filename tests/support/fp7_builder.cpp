@@ -121,7 +121,7 @@ void ChunkWriter::Emit(Bytes chunk, Effect) {
 }
 
 ChunkWriter& ChunkWriter::Push(uint32_t id) {
-  if (id <= 0xFF) return PushAs(0x20, id);
+  if (id <= (idForm_ == IdForm::kShortest ? 0xFFu : 0x7Fu)) return PushAs(0x20, id);
   if (IsId2(id)) return PushAs(0x28, id);
   if (id >= kId3First && id <= kId3Last) return PushAs(0x30, id);
   return PushAs(0x38, id);
@@ -177,6 +177,21 @@ ChunkWriter& ChunkWriter::PushName(std::string_view name) {
   }
   Bytes chunk{0x38, static_cast<uint8_t>(name.size())};
   chunk.insert(chunk.end(), name.begin(), name.end());
+  Emit(std::move(chunk), Effect::kPush);
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::PushTagged(uint8_t tag, uint16_t low) {
+  Bytes chunk{0x30, tag};
+  AppendU16(chunk, low);
+  Emit(std::move(chunk), Effect::kPush);
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::PushId8(uint64_t id) {
+  Bytes chunk{0x20, 0xFE};
+  AppendU32(chunk, static_cast<uint32_t>(id >> 32));
+  AppendU32(chunk, static_cast<uint32_t>(id));
   Emit(std::move(chunk), Effect::kPush);
   return *this;
 }
@@ -264,14 +279,16 @@ ChunkWriter& ChunkWriter::NamedValueAs(uint8_t opcode, std::string_view key, Byt
   Bytes chunk{opcode, static_cast<uint8_t>(key.size())};
   chunk.insert(chunk.end(), key.begin(), key.end());
   switch (opcode) {
+    case 0x19:
+    case 0x1A:
     case 0x1B:
-      CheckSize(value, 4, opcode);
+    case 0x1C:
+    case 0x1D: {
+      static constexpr uint8_t kSizes[] = {1, 2, 4, 6, 8};
+      CheckSize(value, kSizes[opcode - 0x19], opcode);
       Append(chunk, value);
       break;
-    case 0x1D:
-      CheckSize(value, 8, opcode);
-      Append(chunk, value);
-      break;
+    }
     case 0x1E:
       AppendLength8(chunk, value);
       break;
@@ -309,6 +326,40 @@ ChunkWriter& ChunkWriter::NamedLongValue(std::string_view name, ByteView value, 
   PushName(name);
   Pieces(value, form, pieceSize);
   return Pop();
+}
+
+ChunkWriter& ChunkWriter::Segment(uint8_t opcode, uint32_t piece, ByteView bytes) {
+  Bytes chunk{opcode};
+  if (opcode == 0x07) {
+    chunk.push_back(Byte(piece, "0x07"));
+  } else if (opcode == 0x0F) {
+    AppendId2(chunk, piece);
+  } else {
+    Refuse("opcode " + std::to_string(opcode) + " is no segment");
+  }
+  AppendLength16(chunk, bytes);
+  Emit(std::move(chunk), Effect::kValue);
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::Data(uint8_t opcode, ByteView bytes) {
+  Bytes chunk{opcode};
+  if (opcode == 0x23) {
+    AppendLength8(chunk, bytes);
+  } else {
+    static constexpr uint8_t kSizes[] = {3, 4, 5, 7, 9, 11};  // 0x10 to 0x15
+    const size_t size = opcode == 0x00                     ? 1
+                        : opcode == 0x08                   ? 2
+                        : opcode == 0x0E                   ? 5
+                        : opcode >= 0x10 && opcode <= 0x15 ? kSizes[opcode - 0x10]
+                                                           : 0;
+    if (size == 0) Refuse("opcode " + std::to_string(opcode) + " is no data chunk");
+    CheckSize(bytes, size, opcode);
+    if (opcode == 0x0E) chunk.push_back(0xFF);
+    Append(chunk, bytes);
+  }
+  Emit(std::move(chunk), Effect::kValue);
+  return *this;
 }
 
 ChunkWriter& ChunkWriter::Skip(uint8_t opcode, uint8_t count) {
@@ -404,7 +455,12 @@ void WriteTableCatalogue(ChunkWriter& out, const std::vector<Table>& tables) {
 void WriteColumns(ChunkWriter& out, const Table& table) {
   out.Push(table.id).Push(kColumnsId).Push(kListId);
   for (const Column& column : table.columns) {
-    out.Push(column.id).Value(kTypeKey, column.typeCode).Text(kNameKey, column.name).Pop();
+    if (column.definition.empty()) {
+      out.Push(column.id).Value(kTypeKey, column.typeCode);
+    } else {
+      out.Push(column.id).Value(kTypeKey, column.definition);
+    }
+    out.Text(kNameKey, column.name).Pop();
   }
   out.Pop(3);
 }
@@ -414,8 +470,17 @@ void WriteRecords(ChunkWriter& out, const Table& table) {
   for (const Record& record : table.records) {
     out.Push(record.id);
     for (const auto& [column, text] : record.fields) {
-      const Bytes stored = EncodeText(text);
-      if (stored.size() <= kPieceSize) {
+      const Bytes stored = out.Encode(text);
+      if (out.Form() == IdForm::kAsWritten && stored.size() > 0xFF) {
+        // The program keeps a value too long for one 0x06 chunk as a sub-path of 0x07 segments
+        // of up to 1000 bytes, numbered from 1.
+        out.Push(column);
+        for (size_t at = 0, piece = 1; at < stored.size(); at += kPieceSize, ++piece) {
+          const size_t size = std::min(kPieceSize, stored.size() - at);
+          out.Segment(0x07, static_cast<uint32_t>(piece), ByteView(stored).subspan(at, size));
+        }
+        out.Pop();
+      } else if (stored.size() <= kPieceSize) {
         out.Value(column, stored);
       } else {
         out.LongValue(column, stored, LongForm::kDeclaredLength);
@@ -426,18 +491,40 @@ void WriteRecords(ChunkWriter& out, const Table& table) {
   out.Pop(2);
 }
 
-Bytes FileReference(std::string_view fileName, std::string_view platform) {
+Bytes EncodeStoredText(std::string_view text) {
+  Bytes stored;
+  for (const char c : text) stored.push_back(static_cast<uint8_t>(c) ^ 0x5A);
+  return stored;
+}
+
+Bytes ColumnDefinition(uint8_t fieldClass, uint8_t dataType, uint8_t storage) {
+  Bytes definition(26, 0);
+  definition[0] = fieldClass;
+  definition[1] = dataType;
+  definition[9] = storage;
+  definition[25] = 1;
+  return definition;
+}
+
+Bytes FileReference(std::string_view fileName, std::string_view platform, IdForm form) {
+  const auto encode = form == IdForm::kAsWritten ? EncodeStoredText : EncodeText;
   Bytes ref{0, 0, 0, 0, 7};
-  Append(ref, EncodeText(std::string("file") + std::string(platform)));
+  Append(ref, encode(std::string("file") + std::string(platform)));
   ref.insert(ref.end(), {0xDA, 0x00});
-  Append(ref, EncodeText(fileName));
+  Append(ref, encode(fileName));
   return ref;
 }
 
 void WriteContainers(ChunkWriter& out, const Table& table) {
-  out.Push(table.id).Push(kContainersId).Push(kListId);
+  // The database program keeps every object of the file under 31/5; the classic tests have them
+  // under each table's T/31/5.
+  if (out.Form() == IdForm::kAsWritten) {
+    out.Push(kContainersId).Push(kListId);
+  } else {
+    out.Push(table.id).Push(kContainersId).Push(kListId);
+  }
   for (const Container& object : table.containers) {
-    out.Push(object.id).NamedValue("FNAM", FileReference(object.fileName));
+    out.Push(object.id).NamedValue("FNAM", FileReference(object.fileName, "win", out.Form()));
     if (object.data.size() <= kPieceSize) {
       out.NamedValueAs(0x1F, "FILE", object.data);
     } else {
@@ -445,11 +532,13 @@ void WriteContainers(ChunkWriter& out, const Table& table) {
     }
     out.Pop();
   }
-  out.Pop(3);
+  out.Pop(out.Form() == IdForm::kAsWritten ? 2 : 3);
 }
 
-std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables, size_t pageCapacity) {
+std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables, size_t pageCapacity,
+                                  IdForm idForm) {
   PageWriter out(pageCapacity);
+  out.UseIdForm(idForm);
   WriteTableCatalogue(out, tables);
   for (const Table& table : tables) {
     WriteColumns(out, table);

@@ -41,16 +41,35 @@ enum class LongForm {
   kDeclaredLength,  // a first piece with key 0 holding the total length, then pieces 1, 2 ...
 };
 
+// How the writers store ids from 128 to 255 and texts.
+enum class IdForm {
+  // 0x20 with one byte, and texts through the one-byte map above, as the classic tests have it.
+  kShortest,
+  // As the database program writes them: 0x28 with two bytes (0x20 only up to 127), and texts as
+  // their Latin-1 bytes XOR 0x5A (SCSU in its starting state, which holds Latin-1 as it is).
+  kAsWritten,
+};
+// `text` (Latin-1, no control characters but TAB, LF and CR) as the database program stores it.
+Bytes EncodeStoredText(std::string_view text);
+
 // Appends chunks to a data area.
 class ChunkWriter {
  public:
   virtual ~ChunkWriter() = default;
 
-  // Path pushes. Push picks the shortest form for the id; PushAs writes opcode 0x20 (ID1), 0x28
-  // (ID2, or b2 for ids up to 255), 0x30 (ID3), 0x38 (ID4, or the id 0xFFFFFFFF) or 0xE8.
+  void UseIdForm(IdForm form) { idForm_ = form; }
+  IdForm Form() const { return idForm_; }
+
+  // Path pushes. Push picks the shortest form for the id (see IdForm); PushAs writes opcode 0x20
+  // (ID1), 0x28 (ID2, or b2 for ids up to 255), 0x30 (ID3), 0x38 (ID4, or the id 0xFFFFFFFF) or
+  // 0xE8.
   ChunkWriter& Push(uint32_t id);
   ChunkWriter& PushAs(uint8_t opcode, uint32_t id);
   ChunkWriter& PushName(std::string_view name);  // 0x38 with key bytes
+  // 0x30 with any tag byte before the two id bytes (as the database program writes d0, 80, 7f,
+  // 01 ...), and 0x20 FE with an 8-byte id.
+  ChunkWriter& PushTagged(uint8_t tag, uint16_t low);
+  ChunkWriter& PushId8(uint64_t id);
   ChunkWriter& Pop(size_t count = 1);
 
   // Key/values. Value picks a form for the key and length (up to kPieceSize bytes; an empty
@@ -58,9 +77,13 @@ class ChunkWriter {
   // lengths the engine refuses.
   ChunkWriter& Value(uint32_t key, ByteView value);
   ChunkWriter& ValueAs(uint8_t opcode, uint32_t key, ByteView value);
-  ChunkWriter& Text(uint32_t key, std::string_view text) { return Value(key, EncodeText(text)); }
-  // Values keyed by bytes: opcode 0x1B (4 bytes), 0x1D (8 bytes), 0x1E (length byte), 0x1F
-  // (16-bit length); NamedValue picks one.
+  ChunkWriter& Text(uint32_t key, std::string_view text) { return Value(key, Encode(text)); }
+  // `text` stored in this writer's form.
+  Bytes Encode(std::string_view text) const {
+    return idForm_ == IdForm::kAsWritten ? EncodeStoredText(text) : EncodeText(text);
+  }
+  // Values keyed by bytes: opcode 0x19 (1 byte), 0x1A (2 bytes), 0x1B (4 bytes), 0x1C (6 bytes),
+  // 0x1D (8 bytes), 0x1E (length byte), 0x1F (16-bit length); NamedValue picks one.
   ChunkWriter& NamedValue(std::string_view key, ByteView value);
   ChunkWriter& NamedValueAs(uint8_t opcode, std::string_view key, ByteView value);
 
@@ -69,8 +92,14 @@ class ChunkWriter {
   ChunkWriter& NamedLongValue(std::string_view name, ByteView value, LongForm form,
                               size_t pieceSize = kPieceSize);
   ChunkWriter& LongText(uint32_t id, std::string_view text, LongForm form) {
-    return LongValue(id, EncodeText(text), form);
+    return LongValue(id, Encode(text), form);
   }
+
+  // A numbered piece of a long value: 0x07 with a one-byte number, 0x0F with a 2-byte id (128 up).
+  ChunkWriter& Segment(uint8_t opcode, uint32_t piece, ByteView bytes);
+  // A data chunk without a key: 0x00 (1 byte), 0x08 (2), 0x0E FF (5 after the FF), 0x10 (3),
+  // 0x11 (4), 0x12 (5), 0x13 (7), 0x14 (9), 0x15 (11) or 0x23 (a length byte, then the bytes).
+  ChunkWriter& Data(uint8_t opcode, ByteView bytes);
 
   // Bytes without a chunk: opcode 0x80 (1 byte), 0x12 (47 bytes) or 0x1A (`count` + 4 bytes).
   ChunkWriter& Skip(uint8_t opcode, uint8_t count = 0);
@@ -88,6 +117,7 @@ class ChunkWriter {
   void Pieces(ByteView value, LongForm form, size_t pieceSize);
 
   Bytes bytes_;
+  IdForm idForm_ = IdForm::kShortest;
 };
 
 // A chunk writer that fills pages of `pageCapacity` data bytes. A chunk that does not fit goes
@@ -123,7 +153,15 @@ struct Column {
   uint32_t id = 0;
   std::string name;
   uint8_t typeCode[2] = {1, 1};  // key 2: the stored type bytes, low byte first
+  // Key 2 as the database program writes it, 26 bytes (class, type, ..., storage at 9); when
+  // empty, the two type bytes above stand in its place.
+  Bytes definition = {};
 };
+
+// A 26-byte column definition: field class (1 data, 2 calculation, 3 summary), data type (1 text,
+// 2 number, 3 date, 4 time, 5 timestamp, 6 container), storage (0 regular, 1 global, 10 unstored
+// calculation), one repetition.
+Bytes ColumnDefinition(uint8_t fieldClass, uint8_t dataType, uint8_t storage = 0);
 
 // One occurrence of a record; the same id may occur several times in a table.
 struct Record {
@@ -153,17 +191,21 @@ void WriteColumns(ChunkWriter& out, const Table& table);
 // Records under (T mod 256)/5: one sub-path per occurrence, its fields keyed by column id; a text
 // longer than one piece is a long value in the declared-length form.
 void WriteRecords(ChunkWriter& out, const Table& table);
-// Container objects under T/31/5: per object a file reference under "FNAM" and its data under
-// "FILE" (one value, or a sub-path of pieces keyed 1, 2 ... when longer than one piece).
+// Container objects under T/31/5 (in the program's form, under 31/5 for the whole file): per object
+// a file reference under "FNAM" and its data under "FILE" (one value, or a sub-path of pieces
+// keyed 1, 2 ... when longer than one piece).
 void WriteContainers(ChunkWriter& out, const Table& table);
 // The stored file reference naming a container object.
-Bytes FileReference(std::string_view fileName, std::string_view platform = "win");
+Bytes FileReference(std::string_view fileName, std::string_view platform = "win",
+                    IdForm form = IdForm::kShortest);
 
 // All of the above for every table, spread over pages of `pageCapacity` data bytes.
 std::vector<Bytes> LayOutDatabase(const std::vector<Table>& tables,
-                                  size_t pageCapacity = kMaxPageData);
-inline Bytes BuildDatabase(const std::vector<Table>& tables, size_t pageCapacity = kMaxPageData) {
-  return MakeFile(LayOutDatabase(tables, pageCapacity));
+                                  size_t pageCapacity = kMaxPageData,
+                                  IdForm idForm = IdForm::kShortest);
+inline Bytes BuildDatabase(const std::vector<Table>& tables, size_t pageCapacity = kMaxPageData,
+                           IdForm idForm = IdForm::kShortest) {
+  return MakeFile(LayOutDatabase(tables, pageCapacity, idForm));
 }
 
 // `tableCount` tables of four columns (text, number, text, number) with `recordsPerTable` records

@@ -38,9 +38,14 @@ int32_t RecoverySandbox::Recover(const fs::path& source, const fs::path& target)
   SetLogPath(withLog_ ? Utf16(logPath_).c_str() : u"");
   UseExternStatusStrings(0);
   SetBreakFlag(nullptr);
-  // The source argument carries one extra unit, which the library drops.
-  const std::u16string argument = Utf16(source) + u'*';
-  const int32_t result = FileRecover(argument.c_str(), Utf16(target).c_str(), nullptr);
+  int32_t result;
+  if (options_) {
+    result = FileRecoverEx(Utf16(source).c_str(), Utf16(target).c_str(), &*options_);
+  } else {
+    // The source argument carries one extra unit, which the library drops.
+    const std::u16string argument = Utf16(source) + u'*';
+    result = FileRecover(argument.c_str(), Utf16(target).c_str(), nullptr);
+  }
   SetLogPath(u"");
   return result;
 }

@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "qrx/qrx.h"
 #include "support/temp_dir.h"
 
 // The names that the source, the target folder and the log take in the sandbox.
@@ -24,6 +26,9 @@ class RecoverySandbox {
  public:
   // `withLog`: every recovery writes its diagnostic log to log().
   explicit RecoverySandbox(bool withLog = true, const SandboxNames& names = {});
+
+  // Later recoveries go through FileRecoverEx with these options (by default FileRecover).
+  void UseOptions(const qrx_options& options) { options_ = options; }
 
   // Writes `bytes` as the source file, removes the target folder, and recovers. Returns
   // FileRecover's code. Each recovery starts a new log.
@@ -50,6 +55,7 @@ class RecoverySandbox {
   std::filesystem::path source_;
   std::filesystem::path target_;
   std::filesystem::path logPath_;
+  std::optional<qrx_options> options_;
 };
 
 // Whether FileRecover's interface documents `result` as one of its codes.

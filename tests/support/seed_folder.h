@@ -4,6 +4,6 @@
 #include <filesystem>
 #include <optional>
 
-// The folder named by the only argument, created if missing; nothing (after a usage line on
-// standard error) when the command line is wrong.
-std::optional<std::filesystem::path> SeedFolder(int argc, char** argv);
+// The folder named by the only argument, created if missing; nothing, with the exit status to end
+// with, after --help or a wrong command line.
+std::optional<std::filesystem::path> SeedFolder(int argc, char** argv, int& exitStatus);

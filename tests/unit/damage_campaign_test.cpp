@@ -18,6 +18,7 @@
 #include "support/damage.h"
 #include "support/dbf_reader.h"
 #include "support/paged_databases.h"
+#include "support/real_samples.h"
 #include "support/recovery_sandbox.h"
 
 namespace {
@@ -234,8 +235,7 @@ TEST(DamageCampaign, Fp7) {
 // The real databases, when at hand, damaged in each way once: the same promises hold for files
 // the database program wrote.
 TEST(DamageCampaign, RealSamples) {
-  const std::filesystem::path samples = QRX_REAL_SAMPLES_DIR;
-  if (!std::filesystem::exists(samples)) GTEST_SKIP() << "no real samples";
+  QRX_REAL_SAMPLE_OR_SKIP(samples, "");
   const std::map<std::string, damage::PagedLayout> layouts = {{"fp5", {1024, 4096}},
                                                               {"fp7", {4096, 8192}}};
   RecoverySandbox sandbox;

@@ -11,22 +11,9 @@
 
 #include "dbf/dbf_gen.h"
 #include "support/temp_dir.h"
+#include "support/xbase_dump.h"
 
 namespace {
-
-const std::filesystem::path kDumpScript =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "tools" / "dbf_dump.pl";
-
-std::string Dump(const std::filesystem::path& table) {
-  const std::string command = "perl '" + kDumpScript.string() + "' '" + table.string() + "' 2>&1";
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "cannot run perl";
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  pclose(pipe);
-  return output;
-}
 
 // A line of the dump for one value; nullopt for a value the reader takes as none.
 std::string ValueLine(int record, const std::string& field,
@@ -99,7 +86,7 @@ TEST_F(DbfXBaseTest, ReaderSeesEveryValueOfEveryType) {
       ValueLine(3, "QTY", std::nullopt) + ValueLine(3, "BORN", std::nullopt) +
       ValueLine(3, "OK", std::nullopt) + ValueLine(3, "NOTE", note1000) +
       ValueLine(3, "LONGTEXT", text505);
-  EXPECT_EQ(Dump(dir / "CUSTOM~1.dbf"), expected);
+  EXPECT_EQ(XBaseDump(dir / "CUSTOM~1.dbf"), expected);
 }
 
 TEST_F(DbfXBaseTest, ReaderOpensATableWithoutRecords) {
@@ -109,7 +96,7 @@ TEST_F(DbfXBaseTest, ReaderOpensATableWithoutRecords) {
     table.AddOneColInfo("CODE", 'C', 4, 1);
     table.Close();
   }
-  EXPECT_EQ(Dump(dir / "Empty.dbf"), "version 03\nfield CODE C 4\nrecords 0\n");
+  EXPECT_EQ(XBaseDump(dir / "Empty.dbf"), "version 03\nfield CODE C 4\nrecords 0\n");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "diag/report.h"
 #include "diag/status_link.h"
 #include "fp7_parser_fixture.h"
+#include "support/real_samples.h"
 
 namespace {
 
@@ -154,8 +155,7 @@ class SkipRefusedPages : public Fp7WalkRules {
 // The real databases, when at hand: a free page may end the strict walks; stepping over them
 // recovers every table with records.
 TEST_F(Fp7ProcessTest, RealSamplesRecover) {
-  const fs::path samples = fs::path(QRX_REAL_SAMPLES_DIR) / "fp7";
-  if (!fs::exists(samples)) GTEST_SKIP() << "no real fp7 samples";
+  QRX_REAL_SAMPLE_OR_SKIP(samples, "fp7");
   const SkipRefusedPages stepOver;
   for (const auto& sample : fs::directory_iterator(samples)) {
     const std::string name = sample.path().stem().string();

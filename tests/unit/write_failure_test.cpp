@@ -1,4 +1,4 @@
-// Whole recoveries of a small fp5 and a small fp7 file, through FileRecover with its log on, with
+// Whole recoveries of a small fp5 and a small fp7 file (classic and deep), with its log on, with
 // each write of a result file failing in turn (only that one, and that one with every later one),
 // as on a full disk. Every run ends with -20 and a log line naming the file and the system's
 // reason; what it leaves in the target folder is exactly what an undisturbed run writes, less the
@@ -7,11 +7,13 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/file.h"
 #include "qrx/qrx.h"
+#include "support/fp7_builder.h"
 #include "support/paged_databases.h"
 #include "support/recovery_sandbox.h"
 
@@ -35,8 +37,10 @@ const std::string kDiskFull = qrx::platform::ErrorText(112);  // ERROR_DISK_FULL
 constexpr char kDiskFull[] = "No space left on device";
 #endif
 
-void Sweep(const std::vector<uint8_t>& bytes, Failing failing) {
+void Sweep(const std::vector<uint8_t>& bytes, Failing failing,
+           std::optional<qrx_options> options = std::nullopt) {
   RecoverySandbox sandbox;
+  if (options) sandbox.UseOptions(*options);
   qrx::platform::ResetWriteCounting();
   ASSERT_EQ(sandbox.Recover(bytes), QRX_OK);
   const uint64_t writes = qrx::platform::WriteCount();
@@ -62,6 +66,14 @@ TEST(WriteFailure, EveryWriteOfAnFp5Recovery) {
   const std::vector<uint8_t> bytes = Fp5WithIdlePages().bytes;
   Sweep(bytes, Failing::kOnlyThatOne);
   Sweep(bytes, Failing::kFromThenOn);
+}
+
+TEST(WriteFailure, EveryWriteOfADeepFp7Recovery) {
+  const std::vector<uint8_t> bytes =
+      fp7::BuildDatabase(fp7::SampleTables(2, 40), fp7::kMaxPageData, fp7::IdForm::kAsWritten);
+  const qrx_options deep{sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252};
+  Sweep(bytes, Failing::kOnlyThatOne, deep);
+  Sweep(bytes, Failing::kFromThenOn, deep);
 }
 
 TEST(WriteFailure, EveryWriteOfAnFp7Recovery) {

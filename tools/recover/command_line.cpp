@@ -1,65 +1,65 @@
 #include "command_line.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 
-const char kUsage[] =
-    "usage: qrx-recover [--log FILE] [--host-strings] [--json] SOURCE TARGET_DIR\n"
-    "       qrx-recover --help | --version\n"
-    "\n"
-    "Recovers the tables of a damaged FileMaker Pro database (.fp5 or .fp7) into dBase tables\n"
-    "(.dbf with .dbt memo files) in TARGET_DIR, and prints the recovery report.\n"
-    "\n"
-    "  --log FILE      append a detailed diagnostic log to FILE\n"
-    "  --host-strings  have the library send resource keys, translated here by ktcmn\n"
-    "  --json          print the report as JSON on standard output\n"
-    "  --help          show this text\n"
-    "  --version       show the version\n"
-    "\n"
-    "Exit status: 0 recovered; 1 recovery failed; 2 wrong command line; 3 the source cannot be\n"
-    "opened; 4 nothing to recover; 5 a result file could not be written; 130 stopped (Ctrl-C).\n";
+#include "qrx/qrx.h"
 
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
-                                            std::string& error) {
+namespace {
+
+constexpr char kDescription[] =
+    "Recovers the tables of a damaged FileMaker Pro database (.fp5 or .fp7) into dBase tables "
+    "(.dbf with .dbt memo files) and stored files in TARGET_DIR, and prints the recovery report. "
+    "fp7 files are recovered deeply by default: every page read on its own, typed tables named "
+    "after their tables.";
+
+constexpr char kExitStatus[] =
+    "Exit status: 0 recovered; 1 the recovery failed; 2 wrong command line, a log that cannot be\n"
+    "written or a target folder that already holds files; 3 the source cannot be opened;\n"
+    "4 nothing to recover; 5 a result file could not be written; 130 stopped (Ctrl-C).";
+
+std::string VersionText() {
+  return std::string("qrx-recover ") + QRX_VERSION_TEXT + " (library interface " +
+         std::to_string(GetDllVersion()) + ")";
+}
+
+}  // namespace
+
+std::optional<CommandLine> ParseCommandLine(std::vector<std::string> args, int& exitStatus) {
   CommandLine line;
-  std::vector<std::string> operands;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      operands.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--log") {
-      if (i + 1 == args.size()) {
-        error = "--log needs a file name";
-        return std::nullopt;
-      }
-      line.logPath = args[++i];
-    } else if (arg.rfind("--log=", 0) == 0) {
-      line.logPath = arg.substr(6);
-      if (line.logPath.empty()) {
-        error = "--log needs a file name";
-        return std::nullopt;
-      }
-    } else if (arg == "--host-strings") {
-      line.hostStrings = true;
-    } else if (arg == "--json") {
-      line.json = true;
-    } else if (arg == "--help" || arg == "-h") {
-      line.help = true;
-    } else if (arg == "--version") {
-      line.version = true;
-    } else {
-      error = "unknown option " + arg;
-      return std::nullopt;
-    }
-  }
-  if (line.help || line.version) return line;
-  if (operands.size() != 2) {
-    error = operands.size() < 2 ? "SOURCE and TARGET_DIR are required" : "too many arguments";
+  CLI::App app(kDescription, "qrx-recover");
+  app.footer(kExitStatus);
+  // A path may begin with '/' on Windows too; CLI11 would take it for an option there.
+  app.allow_windows_style_options(false);
+  app.set_version_flag("--version", VersionText());
+  app.add_option("--log", line.logPath, "append a detailed diagnostic log to FILE")
+      ->type_name("FILE")
+      ->check([](const std::string& path) {
+        return path.empty() ? std::string("--log needs a file name") : std::string();
+      });
+  app.add_flag("--host-strings", line.hostStrings,
+               "have the library send resource keys, translated here by ktcmn");
+  app.add_flag("--json", line.json, "print the report as one JSON object on standard output");
+  app.add_flag("--force", line.force,
+               "recover into a target folder that already holds files (the files replaced and "
+               "kept are listed at the end)");
+  app.add_flag("--classic", line.classic,
+               "recover as the classic library does (8.3 table names, texts in the DOS code page)");
+  std::string encoding = "windows-1252";
+  app.add_option("--encoding", encoding, "the code page of the deep recovery's tables")
+      ->check(CLI::IsMember({"windows-1252", "utf-8"}))
+      ->capture_default_str();
+  app.add_option("SOURCE", line.source, "the damaged database file")->required();
+  app.add_option("TARGET_DIR", line.target, "the folder to write into (made if missing)")
+      ->required();
+  try {
+    // CLI11 takes the arguments last first.
+    std::reverse(args.begin(), args.end());
+    app.parse(args);
+  } catch (const CLI::ParseError& error) {
+    exitStatus = app.exit(error) == 0 ? 0 : 2;
     return std::nullopt;
   }
-  line.source = operands[0];
-  line.target = operands[1];
+  line.utf8 = encoding == "utf-8";
   return line;
 }

@@ -1,4 +1,5 @@
-// The command line of qrx-recover.
+// The command line of qrx-recover, parsed with CLI11: its help text, version and error messages
+// follow that library's conventions. Each option is declared once, in ParseCommandLine.
 #pragma once
 
 #include <optional>
@@ -9,15 +10,14 @@ struct CommandLine {
   std::string logPath;       // --log FILE
   bool hostStrings = false;  // --host-strings
   bool json = false;         // --json
-  bool help = false;         // --help
-  bool version = false;      // --version
+  bool force = false;        // --force
+  bool classic = false;      // --classic
+  bool utf8 = false;         // --encoding utf-8
   std::string source;
   std::string target;
 };
 
-// Parses the arguments after the program name. On a wrong command line returns nothing and puts
-// the reason in `error`.
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
-                                            std::string& error);
-
-extern const char kUsage[];
+// Parses the arguments after the program's name, in UTF-8. For --help and --version, and for a
+// wrong command line, prints what CLI11 prints and returns nothing, with the program's exit status
+// in `exitStatus` (0, or 2 for a wrong command line).
+std::optional<CommandLine> ParseCommandLine(std::vector<std::string> args, int& exitStatus);

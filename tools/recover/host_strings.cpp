@@ -9,9 +9,14 @@ GetStringProc g_getString = nullptr;
 }  // namespace
 
 bool LoadHostStrings() {
-  g_getString = reinterpret_cast<GetStringProc>(
-      LoadModuleFunction(ExecutableFolder() + "ktcmn" + kModuleSuffix, "GetString"));
-  return g_getString != nullptr;
+  // Beside the program in the build tree, beside the library in an installed package.
+  for (const std::string& folder :
+       {ExecutableFolder(), ModuleFolderOf(reinterpret_cast<const void*>(&FileRecover))}) {
+    g_getString = reinterpret_cast<GetStringProc>(
+        LoadModuleFunction(folder + "ktcmn" + kModuleSuffix, "GetString"));
+    if (g_getString != nullptr) return true;
+  }
+  return false;
 }
 
 std::u16string TranslateKey(const std::u16string& key) {

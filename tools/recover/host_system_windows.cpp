@@ -3,6 +3,8 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "host_system.h"
@@ -49,6 +51,23 @@ std::string SystemMessage(DWORD error) {
   return message;
 }
 
+// The system's text for an error, as part of a sentence ("the system cannot find the file
+// specified").
+std::string Reason(DWORD error) {
+  std::string text = SystemMessage(error);
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+// The folder that holds `path`, or "." for a bare name.
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/", path.find_last_not_of(L"\\/"));
+  if (separator == std::wstring::npos) return L".";
+  // A drive's root keeps its separator ("C:\\").
+  return path.substr(0, separator == 0 || path[separator - 1] == L':' ? separator + 1 : separator);
+}
+
 }  // namespace
 
 std::vector<std::string> Arguments(int argc, char** argv) {
@@ -89,28 +108,96 @@ std::string ExecutableFolder() {
   return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-bool PrepareTargetFolder(const std::string& folder, std::string& error) {
-  const std::wstring path = Wide(folder);
-  // Every step of the path that is no folder yet is made one; a drive or share stands already.
-  for (size_t separator = path.find_first_of(L"\\/", 1);;
-       separator = path.find_first_of(L"\\/", separator + 1)) {
-    const std::wstring step = path.substr(0, separator);
-    if (!step.empty() && !IsFolder(step) && !::CreateDirectoryW(step.c_str(), nullptr) &&
-        ::GetLastError() != ERROR_ALREADY_EXISTS) {
-      error = "cannot create the target folder " + Utf8(step.c_str()) + ": " +
-              SystemMessage(::GetLastError());
-      return false;
-    }
-    if (separator == std::wstring::npos) break;
+std::string ModuleFolderOf(const void* function) {
+  HMODULE module = nullptr;
+  wchar_t buffer[32768];
+  if (!::GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<const wchar_t*>(function), &module)) {
+    return ".\\";
   }
-  if (!IsFolder(path)) {
-    error = "the target " + folder + " is not a folder";
-    return false;
-  }
-  return true;
+  const DWORD n = ::GetModuleFileNameW(module, buffer, 32768);
+  if (n == 0 || n >= 32768) return ".\\";
+  const std::string path = Utf8(buffer);
+  return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
 void* LoadModuleFunction(const std::string& path, const char* name) {
   const HMODULE module = ::LoadLibraryW(Wide(path).c_str());
   return module != nullptr ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
+}
+
+std::string WhySourceCannotBeRead(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  if (IsFolder(wide)) return "it is a folder, not a database file";
+  const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Reason(::GetLastError());
+  char byte = 0;
+  DWORD got = 0;
+  const bool read = ::ReadFile(file, &byte, 1, &got, nullptr) != 0;
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(file);
+  return read ? std::string() : Reason(error);
+}
+
+std::string WhyLogCannotBeWritten(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) return Reason(error);
+    const std::wstring folder = FolderOf(wide);
+    return IsFolder(folder) ? std::string() : Utf8(folder.c_str()) + " is not a folder";
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "it is a folder";
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return "the file is read-only";
+  return {};
+}
+
+std::string WhyTargetCannotBeUsed(const std::string& folder) {
+  const std::wstring wide = Wide(folder);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? std::string()
+                                                        : "it is a file, not a folder";
+  }
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return Reason(error);
+  // The library makes the target folder itself, once the source has been read, but not the
+  // folders above it.
+  const std::wstring parent = FolderOf(wide);
+  const DWORD above = ::GetFileAttributesW(parent.c_str());
+  const std::string shown = Utf8(parent.c_str());
+  if (above == INVALID_FILE_ATTRIBUTES) {
+    return "the folder " + shown + " above it does not exist; create it first";
+  }
+  if ((above & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return shown + " is a file, so no folder can be made in it";
+  }
+  return {};
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return entries;
+  do {
+    const std::string name = Utf8(found.cFileName);
+    if (name == "." || name == "..") continue;
+    // Windows has no inode number to hand here: a file replaced under its name shows by its
+    // creation time (set anew when a file is created) and its last write.
+    const auto time = [](const FILETIME& t) {
+      return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+    };
+    entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0,
+                       static_cast<uint64_t>(time(found.ftCreationTime)),
+                       (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow,
+                       time(found.ftLastWriteTime) * 100});
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
 }

@@ -1,7 +1,6 @@
 #include "progress_view.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -19,20 +18,41 @@ std::string WithoutPercentSuffix(const std::string& text, int32_t percent) {
 }  // namespace
 
 void ProgressView::Diagnostic(const std::string& text) {
-  Finish();
-  std::fprintf(stderr, "%s\n", text.c_str());
+  ShowHeld();
+  held_ = text;
 }
 
 void ProgressView::Progress(const std::string& text, int32_t percent) {
   const std::string activity = WithoutPercentSuffix(text, percent);
-  if (!activity.empty()) activity_ = activity;
+  // A new activity belongs after the held announcement; a bare percentage before it.
+  if (!activity.empty()) ShowHeld();
   const bool changed = percent != percent_ || !activity.empty();
+  if (!activity.empty()) activity_ = activity;
   percent_ = percent;
-  if (redraw_) {
+  if (changed && redraw_) {
     Draw();
   } else if (changed) {
-    std::fprintf(stderr, "%3d%% %s\n", percent_, activity_.c_str());
+    std::fprintf(out_, "%3d%% %s\n", percent_, activity_.c_str());
   }
+  ShowHeld();
+}
+
+void ProgressView::Finish() {
+  ShowHeld();
+  EndLine();
+}
+
+void ProgressView::ShowHeld() {
+  if (!held_) return;
+  EndLine();
+  std::fprintf(out_, "%s\n", held_->c_str());
+  held_.reset();
+}
+
+void ProgressView::EndLine() {
+  if (!lineOpen_) return;
+  std::fputc('\n', out_);
+  lineOpen_ = false;
 }
 
 void ProgressView::Draw() {
@@ -45,13 +65,7 @@ void ProgressView::Draw() {
   const size_t room = static_cast<size_t>(std::max(width_ - static_cast<int>(line.size()), 0));
   line += activity_.substr(0, room);
   line += "\x1b[K";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  std::fputs(line.c_str(), out_);
+  std::fflush(out_);
   lineOpen_ = true;
-}
-
-void ProgressView::Finish() {
-  if (!lineOpen_) return;
-  std::fputc('\n', stderr);
-  lineOpen_ = false;
 }

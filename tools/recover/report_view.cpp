@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 
 #include "platform/text.h"
 #include "qrx/qrx.h"
@@ -32,26 +34,50 @@ std::string Padded(const std::string& text, size_t width) {
   return text + std::string(width - std::min(width, Width(text)), ' ');
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-      out += escape;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 bool IsBlank(const std::string& text) {
   return text.find_first_not_of(' ') == std::string::npos;
+}
+
+// A file name as bytes from the system, shown as text (a byte that is no UTF-8 as U+FFFD).
+std::string Shown(const std::string& name) {
+  return qrx::platform::ToValidUtf8(qrx::platform::FromUtf8(name));
+}
+
+// A list of file names under a heading, one a line.
+std::string FileList(const std::string& heading, const std::vector<std::string>& names) {
+  if (names.empty()) return {};
+  std::string out = heading + "\n";
+  for (const std::string& name : names) out += "  " + Printable(Shown(name)) + "\n";
+  return out;
+}
+
+// "Total 4 tables" gives 4.
+std::optional<uint64_t> TableCount(const std::string& item) {
+  unsigned long long count = 0;
+  if (std::sscanf(item.c_str(), "Total %llu table", &count) != 1) return std::nullopt;
+  return count;
+}
+
+bool IsEmptyTables(const ReportRow& row) {
+  return row.detail == "Empty";
+}
+
+nlohmann::ordered_json TableJson(const ReportRow& row) {
+  unsigned long long columns = 0;
+  unsigned long long rows = 0;
+  const bool counted =
+      std::sscanf(row.detail.c_str(), "%llu columns, %llu rows", &columns, &rows) == 2;
+  return {
+      {"name", row.item},
+      {"columns", counted ? nlohmann::ordered_json(columns) : nlohmann::ordered_json()},
+      {"rows", counted ? nlohmann::ordered_json(rows) : nlohmann::ordered_json()},
+      {"note", IsBlank(row.note) ? nlohmann::ordered_json() : nlohmann::ordered_json(row.note)}};
+}
+
+nlohmann::ordered_json NamesJson(const std::vector<std::string>& names) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const std::string& name : names) list.push_back(Shown(name));
+  return list;
 }
 
 }  // namespace
@@ -73,9 +99,9 @@ Report FetchReport() {
   return report;
 }
 
-std::string FormatReportTable(const Report& report) {
+std::string FormatReportTable(const Report& report, const FolderChanges& files) {
   std::string out = "Recovery report: grade " + report.grade + " of 3\n";
-  if (report.rows.empty()) return out + "  (no tables recovered)\n";
+  if (report.rows.empty()) out += "  (no tables recovered)\n";
   size_t itemWidth = 4;
   size_t detailWidth = 7;
   bool anyNote = false;
@@ -91,23 +117,51 @@ std::string FormatReportTable(const Report& report) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text + "\n";
   };
-  out += line("Item", "Details", "Note");
-  out += line(std::string(itemWidth, '-'), std::string(detailWidth, '-'), anyNote ? "----" : "");
+  if (!report.rows.empty()) {
+    out += line("Item", "Details", "Note");
+    out += line(std::string(itemWidth, '-'), std::string(detailWidth, '-'), anyNote ? "----" : "");
+  }
   for (const ReportRow& row : report.rows) {
     out += line(Printable(row.item), Printable(row.detail), Printable(row.note));
   }
+  out += FileList("Files written:", files.written);
+  out += FileList("Files replaced (a stored file of the same name was written):", files.replaced);
+  out += FileList("Files removed:", files.removed);
+  out += FileList("Tables already there, left as they were (never overwritten):", files.kept);
   return out;
 }
 
-std::string FormatReportJson(const Report& report, int32_t result, const std::string& message) {
-  std::string out = "{\"result\": " + std::to_string(result) +
-                    ", \"message\": " + JsonString(message) + ", \"grade\": " + report.grade +
-                    ", \"entries\": [";
+std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
+                             const FolderChanges& files) {
+  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+  nlohmann::ordered_json tableCount;
+  nlohmann::ordered_json emptyTables;
+  nlohmann::ordered_json storedFiles;
   for (size_t i = 0; i < report.rows.size(); ++i) {
     const ReportRow& row = report.rows[i];
-    out += i == 0 ? "\n  " : ",\n  ";
-    out += "{\"item\": " + JsonString(row.item) + ", \"detail\": " + JsonString(row.detail) +
-           ", \"note\": " + JsonString(IsBlank(row.note) ? "" : row.note) + "}";
+    // The first entry counts the tables; "Empty" tables share one entry that names them all.
+    if (i == 0 && TableCount(row.item)) {
+      tableCount = *TableCount(row.item);
+    } else if (IsEmptyTables(row)) {
+      emptyTables = row.item;
+    } else if (row.item == "Stored files") {  // the deep recovery's entry after the tables
+      storedFiles = row.note;
+    } else {
+      tables.push_back(TableJson(row));
+    }
   }
-  return out + (report.rows.empty() ? "]}\n" : "\n]}\n");
+  const nlohmann::ordered_json out = {{"result", outcome.result},
+                                      {"exitStatus", outcome.exitStatus},
+                                      {"message", outcome.message},
+                                      {"grade", std::atoi(report.grade.c_str())},
+                                      {"tableCount", tableCount},
+                                      {"tables", tables},
+                                      {"emptyTables", emptyTables},
+                                      {"storedFiles", storedFiles},
+                                      {"files",
+                                       {{"written", NamesJson(files.written)},
+                                        {"replaced", NamesJson(files.replaced)},
+                                        {"removed", NamesJson(files.removed)},
+                                        {"kept", NamesJson(files.kept)}}}};
+  return out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

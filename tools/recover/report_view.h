@@ -1,9 +1,13 @@
-// The recovery report as the library hands it out, and its two renderings.
+// The recovery report as the library hands it out, what the run did to the target folder, and
+// their two renderings: an aligned table for people and one JSON object for programs.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "target_folder.h"
 
 struct ReportRow {
   std::string item;
@@ -16,9 +20,17 @@ struct Report {
   std::vector<ReportRow> rows;
 };
 
+// How the run ended, as the program tells it.
+struct RunOutcome {
+  int32_t result;  // the library's result code
+  int exitStatus;  // the program's exit status
+  std::string message;
+};
+
 // Fetches the report through RecoveryReport.
 Report FetchReport();
-// An aligned table for people.
-std::string FormatReportTable(const Report& report);
-// One JSON object with the result code, its message, the grade and the rows.
-std::string FormatReportJson(const Report& report, int32_t result, const std::string& message);
+// An aligned table for people, followed by the files the run wrote, replaced or kept.
+std::string FormatReportTable(const Report& report, const FolderChanges& files);
+// One JSON object, as the README's schema for --json describes it.
+std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
+                             const FolderChanges& files);

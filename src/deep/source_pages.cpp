@@ -1,0 +1,25 @@
+#include "deep/source_pages.h"
+
+#include <algorithm>
+
+namespace deep {
+
+SourcePages::SourcePages(qrx::platform::File& file, uint64_t fileSize, size_t pageSize)
+    : file_(file), fileSize_(fileSize), pageSize_(pageSize), run_(kPagesPerRun * pageSize) {}
+
+std::span<const uint8_t> SourcePages::Page(uint64_t number) {
+  const uint64_t offset = number * pageSize_;
+  if (number >= PageCount()) return {};
+  const uint64_t runStart = runFirst_ * pageSize_;
+  if (offset < runStart || offset >= runStart + runBytes_) {
+    // Read a whole run from this page on: passes go forward, so the next pages are at hand.
+    runFirst_ = number;
+    const uint64_t wanted = std::min<uint64_t>(run_.size(), fileSize_ - offset);
+    runBytes_ = file_.Seek(offset) ? file_.Read(run_.data(), static_cast<size_t>(wanted)) : 0;
+    if (runBytes_ == 0) return {};
+  }
+  const size_t at = static_cast<size_t>(offset - runFirst_ * pageSize_);
+  return {run_.data() + at, std::min(pageSize_, runBytes_ - at)};
+}
+
+}  // namespace deep

@@ -1,0 +1,286 @@
+#include "deep/table_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "dbf/dbase3_memo_file.h"
+#include "dbf/dbf_header.h"
+#include "dbf/result_file.h"
+#include "deep/field_names.h"
+#include "deep/table_file_names.h"
+#include "diag/log.h"
+#include "platform/file.h"
+#include "platform/path.h"
+#include "platform/text.h"
+
+namespace platform = qrx::platform;
+using namespace dbf_layout;
+
+namespace deep {
+namespace {
+
+constexpr uint32_t kLargestRecordLength = UINT16_MAX;
+// The header length is 16 bits: 32 bytes, 32 per field, the terminator.
+constexpr size_t kMostFields = (UINT16_MAX - kHeaderSize - 1) / kDescriptorSize;
+constexpr uint32_t kAbsent = 0;  // spool tag of a missing value; others are the length + 1
+
+std::u16string_view WithoutFolder(const std::u16string& path) {
+  return std::u16string_view(path).substr(path.find_last_of(platform::kPathSeparator) + 1);
+}
+
+}  // namespace
+
+struct TableWriter::Field {
+  FieldPlan plan;
+  std::string name;
+};
+
+// The files of the table while they are written.
+class TableWriter::Output {
+ public:
+  ResultFile dbf;
+  Dbase3MemoFile dbt;
+  ResultFile cpg;
+  bool hasMemo = false;
+  std::vector<std::u16string> committed;  // final paths, removed again when a later step fails
+
+  // The failure of whichever file failed first.
+  std::string Failure() const {
+    for (const ResultFile* file : {&dbt.File(), &cpg, &dbf}) {
+      if (file->Failed()) return file->Failure();
+    }
+    return "";
+  }
+  // The memo file and the code page file first, the table last: a table that looks finished has
+  // all its files.
+  bool Commit() {
+    if (hasMemo && !Keep(dbt.Commit(), dbt.File())) return false;
+    return Keep(cpg.Commit(), cpg) && Keep(dbf.Commit(), dbf);
+  }
+  void Discard() {
+    dbf.Discard();
+    dbt.Discard();
+    cpg.Discard();
+    for (const std::u16string& path : committed) platform::DeleteFile(path);
+    committed.clear();
+  }
+
+ private:
+  bool Keep(bool ok, const ResultFile& file) {
+    if (ok) committed.push_back(file.FinalPath());
+    return ok;
+  }
+};
+
+TableWriter::TableWriter(std::u16string targetDir, std::u16string tableName,
+                         std::vector<TableColumn> columns, OutputEncoding encoding)
+    : folder_(platform::WithTrailingSeparator(targetDir)),
+      tableName_(std::move(tableName)),
+      columns_(std::move(columns)),
+      encoding_(encoding) {
+  for (const TableColumn& column : columns_) stats_.emplace_back(column.kind);
+  base_ = TableBaseName(folder_, tableName_);
+  if (base_.empty()) {
+    Fail(ToNarrow(folder_) + ": the target folder leaves no room for a file name");
+  } else if (!spool_.Create(folder_, base_)) {
+    Fail(spool_.Failure());
+  }
+}
+
+TableWriter::~TableWriter() {
+  Discard();
+}
+
+bool TableWriter::Fail(const std::string& what) {
+  if (!failed_) {
+    failed_ = true;
+    g_Log.LogFormat("Table %s: can't write %s", ToNarrow(tableName_).c_str(), what.c_str());
+  }
+  spool_.Remove();
+  return false;
+}
+
+bool TableWriter::AddRow(std::span<const std::optional<std::u16string>> values) {
+  if (failed_ || done_) return false;
+  if (summary_.rows == UINT32_MAX) return Fail(ToNarrow(tableName_) + ": too many rows");
+  std::string encoded;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const std::optional<std::u16string>* value = i < values.size() ? &values[i] : nullptr;
+    if (value == nullptr || !value->has_value()) {
+      if (!spool_.Write(&kAbsent, sizeof kAbsent)) return Fail(spool_.Failure());
+      continue;
+    }
+    const std::u16string& text = **value;
+    encoded.clear();
+    AppendEncoded(text, encoding_, encoded);
+    stats_[i].Add(text, encoded.size());
+    const uint32_t tag = static_cast<uint32_t>(text.size()) + 1;
+    if (!spool_.Write(&tag, sizeof tag) ||
+        !spool_.Write(text.data(), text.size() * sizeof(char16_t))) {
+      return Fail(spool_.Failure());
+    }
+  }
+  ++summary_.rows;
+  return true;
+}
+
+std::vector<TableWriter::Field> TableWriter::PlanFields() const {
+  uint8_t tableOrders = kEitherOrder;
+  for (const ColumnStats& stats : stats_) {
+    if (stats.DateOrders() != 0) tableOrders &= stats.DateOrders();
+  }
+  std::vector<std::u16string> names;
+  for (const TableColumn& column : columns_) names.push_back(column.name);
+  const std::vector<std::string> fieldNames = DbfFieldNames(names);
+  std::vector<Field> fields;
+  uint32_t recordLength = 1;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    fields.push_back({stats_[i].Plan(tableOrders), fieldNames[i]});
+    recordLength += fields.back().plan.width;
+  }
+  // A record longer than its 16-bit length moves its widest texts to the memo file.
+  while (recordLength > kLargestRecordLength) {
+    const auto textWidth = [](const Field& f) { return f.plan.type == 'C' ? f.plan.width : 0; };
+    FieldPlan& widest = std::max_element(fields.begin(), fields.end(), [&](auto& a, auto& b) {
+                          return textWidth(a) < textWidth(b);
+                        })->plan;
+    recordLength -= widest.width - kMemoPointerWidth;
+    widest.type = 'M';
+    widest.width = kMemoPointerWidth;
+  }
+  return fields;
+}
+
+TableSummary TableWriter::Finish() {
+  if (done_) return summary_;
+  if (!failed_ && columns_.size() > kMostFields) {
+    Fail(ToNarrow(tableName_) + ": more columns than a dBase header can describe");
+  }
+  if (!failed_ && !spool_.StartReading()) Fail(spool_.Failure());
+  if (!failed_) {
+    const std::vector<Field> fields = PlanFields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const FieldPlan& plan = fields[i].plan;
+      summary_.fieldNames.push_back(fields[i].name);
+      summary_.fieldTypes.push_back(plan.type);
+      summary_.valuesNotTyped += plan.valuesNotTyped;
+      g_Log.LogFormat("Table %s: column \"%s\" -> field %s %c(%u,%u)%s%s",
+                      ToNarrow(tableName_).c_str(), ToNarrow(columns_[i].name).c_str(),
+                      fields[i].name.c_str(), plan.type, plan.width, plan.decimals,
+                      *plan.whyText != '\0' ? ": text, since " : "", plan.whyText);
+    }
+    summary_.written = WriteTable(fields);
+  }
+  spool_.Remove();
+  done_ = true;
+  summary_.writeFailed = failed_;
+  if (failed_) {
+    summary_.written = false;
+    summary_.files.clear();
+  }
+  return summary_;
+}
+
+bool TableWriter::WriteTable(const std::vector<Field>& fields) {
+  Output output;
+  output.hasMemo = std::any_of(fields.begin(), fields.end(),
+                               [](const Field& field) { return field.plan.type == 'M'; });
+  const std::u16string base = FreeTableBase(folder_, base_);
+  const std::u16string dbfPath = folder_ + base + u".dbf";
+  const std::u16string dbtPath = folder_ + base + u".dbt";
+  const std::u16string cpgPath = folder_ + base + u".cpg";
+
+  uint32_t recordLength = 1;
+  for (const Field& field : fields) recordLength += field.plan.width;
+  uint8_t header[kHeaderSize];
+  FillTableHeader(header, output.hasMemo ? kVersionWithDbase3Memo : kVersionPlain, summary_.rows,
+                  static_cast<uint32_t>(fields.size()), recordLength);
+  StampToday(header);
+  header[kLanguageDriverOffset] = LanguageDriver(encoding_);
+  bool ok = output.dbf.Create(dbfPath) && output.dbf.Append(header, sizeof header) &&
+            (!output.hasMemo || output.dbt.Create(dbtPath));
+  for (size_t i = 0; ok && i < fields.size(); ++i) {
+    uint8_t descriptor[kDescriptorSize];
+    FillFieldDescriptor(descriptor, fields[i].name, fields[i].plan.type, fields[i].plan.width,
+                        fields[i].plan.decimals);
+    ok = output.dbf.Append(descriptor, sizeof descriptor);
+  }
+  ok = ok && output.dbf.Append(&kHeaderTerminator, 1) && WriteRecords(fields, output) &&
+       output.dbf.Append(&kEndOfFile, 1);
+  const std::string_view codePage = CodePageFileText(encoding_);
+  ok = ok && output.cpg.Create(cpgPath) && output.cpg.Append(codePage.data(), codePage.size()) &&
+       output.Commit();
+  if (!ok) {
+    const std::string failure = output.Failure();
+    output.Discard();
+    return Fail(!failure.empty() ? failure
+                : !spool_.Failure().empty()
+                    ? spool_.Failure()
+                    : ToNarrow(dbtPath) + ": more memo blocks than it can number");
+  }
+  for (const std::u16string& path : output.committed) {
+    summary_.files.emplace_back(WithoutFolder(path));
+  }
+  g_Log.LogFormat("Table %s: %u rows written to %s", ToNarrow(tableName_).c_str(), summary_.rows,
+                  ToNarrow(dbfPath).c_str());
+  return true;
+}
+
+bool TableWriter::WriteRecords(const std::vector<Field>& fields, Output& output) {
+  const size_t recordLength = 1 + [&] {
+    size_t sum = 0;
+    for (const Field& field : fields) sum += field.plan.width;
+    return sum;
+  }();
+  std::string record;
+  std::u16string value;
+  std::string text;
+  for (uint32_t row = 0; row < summary_.rows; ++row) {
+    record.assign(recordLength, kBlank);
+    size_t at = 1;
+    for (const Field& field : fields) {
+      const FieldPlan& plan = field.plan;
+      uint32_t tag = kAbsent;
+      if (!spool_.Read(&tag, sizeof tag)) return false;
+      value.resize(tag == kAbsent ? 0 : tag - 1);
+      if (!spool_.Read(value.data(), value.size() * sizeof(char16_t))) return false;
+      text.clear();
+      if (tag == kAbsent || ((plan.type == 'N' || plan.type == 'D') && IsBlankValue(value))) {
+        // no value: the field stays blank
+      } else if (plan.type == 'N') {
+        const std::optional<DecimalNumber> number = ReadNumber(value, plan.mark);
+        if (number) text = number->Formatted(plan.decimals);
+        text.insert(0, plan.width - std::min<size_t>(plan.width, text.size()), kBlank);
+      } else if (plan.type == 'D') {
+        text = DateDigits(value, plan.order).value_or("");
+      } else {
+        summary_.charactersNotEncoded += AppendEncoded(value, encoding_, text);
+        if (text.find(static_cast<char>(kEndOfFile)) != std::string::npos) {
+          std::replace(text.begin(), text.end(), static_cast<char>(kEndOfFile), kBlank);
+          ++summary_.endOfFileBytesReplaced;
+        }
+        if (plan.type == 'M' && !text.empty()) {
+          const std::optional<uint32_t> block = output.dbt.Append(text);
+          if (!block) return false;
+          char pointer[kMemoPointerWidth + 1];
+          std::snprintf(pointer, sizeof pointer, "%10u", *block);
+          text = pointer;
+        }
+      }
+      std::copy_n(text.begin(), std::min<size_t>(text.size(), plan.width), record.begin() + at);
+      at += plan.width;
+    }
+    if (!output.dbf.Append(record.data(), record.size())) return false;
+  }
+  return true;
+}
+
+void TableWriter::Discard() {
+  if (done_) return;
+  done_ = true;
+  spool_.Remove();
+}
+
+}  // namespace deep

@@ -1,0 +1,109 @@
+// The readings behind the deep table's field types: numbers in either separator convention,
+// dates in either day/month order, field names, and the encoding into the declared code page.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "deep/code_page.h"
+#include "deep/date_text.h"
+#include "deep/field_names.h"
+#include "deep/number_text.h"
+
+namespace deep {
+namespace {
+
+std::string Read(std::u16string_view text, DecimalMark mark = DecimalMark::kUnknown) {
+  const std::optional<DecimalNumber> number = ReadNumber(text, mark);
+  return number ? number->Formatted(number->fractionDigits.size()) : "not a number";
+}
+
+TEST(DeepNumberTextTest, ReadsEitherConventionToTheExactValue) {
+  // Each text shows its decimal mark by itself.
+  EXPECT_EQ(Read(u"0,79"), "0.79");
+  EXPECT_EQ(Read(u"1 234,50"), "1234.50");
+  EXPECT_EQ(Read(u"1\u202F234,5"), "1234.5");
+  EXPECT_EQ(Read(u"1.234,50"), "1234.50");
+  EXPECT_EQ(Read(u"1,234.50"), "1234.50");
+  EXPECT_EQ(Read(u"1.234.567"), "1234567");
+  EXPECT_EQ(Read(u"1'234.5"), "1234.5");
+  EXPECT_EQ(Read(u" -3 "), "-3");
+  EXPECT_EQ(Read(u"+12"), "12");
+  EXPECT_EQ(Read(u"-0,00"), "0.00");
+  EXPECT_EQ(Read(u",5"), "0.5");
+  EXPECT_EQ(Read(u"007"), "7");
+  EXPECT_EQ(Read(u"0,125"), "0.125");        // no thousands grouping starts with 0
+  EXPECT_EQ(Read(u"1234,567"), "1234.567");  // nor with four digits
+  EXPECT_EQ(MarkShownBy(u"0,79"), DecimalMark::kComma);
+  EXPECT_EQ(MarkShownBy(u"1.234.567"), DecimalMark::kComma);
+  EXPECT_EQ(MarkShownBy(u"1,234.5"), DecimalMark::kPoint);
+  EXPECT_EQ(MarkShownBy(u"1 234"), DecimalMark::kUnknown);
+  // A lone mark before exactly three digits follows the column; without one it is decimal.
+  EXPECT_EQ(MarkShownBy(u"1,234"), DecimalMark::kUnknown);
+  EXPECT_EQ(Read(u"1,234"), "1.234");
+  EXPECT_EQ(Read(u"1.234"), "1.234");
+  EXPECT_EQ(Read(u"1,234", DecimalMark::kComma), "1.234");
+  EXPECT_EQ(Read(u"1,234", DecimalMark::kPoint), "1234");
+  EXPECT_EQ(Read(u"12.500", DecimalMark::kComma), "12500");
+  EXPECT_EQ(Read(u"1.234,5", DecimalMark::kPoint), "1234.5");  // its own marks win
+  for (const char16_t* text : {u"", u"-", u"abc", u"12a", u"1..2", u"1.2.3", u"1,5 000",
+                               u"1.234,5,6", u"1.234 567,5", u"12,", u"1e5", u"€ 5", u"- 3"}) {
+    EXPECT_EQ(Read(text), "not a number");
+  }
+}
+
+TEST(DeepDateTextTest, TellsWhichDayMonthOrdersGiveADate) {
+  EXPECT_EQ(ReadDate(u"18/11/2004").validOrders, kDayFirst);
+  EXPECT_EQ(ReadDate(u"11/18/2004").validOrders, kMonthFirst);
+  EXPECT_EQ(ReadDate(u"03.04.05").validOrders, kEitherOrder);
+  EXPECT_TRUE(ReadDate(u"03.04.05").orderMatters);
+  EXPECT_FALSE(ReadDate(u"04-04-2005").orderMatters);
+  EXPECT_EQ(ReadDate(u"2004-11-18").validOrders, kEitherOrder);
+  EXPECT_FALSE(ReadDate(u"2004-11-18").orderMatters);
+  EXPECT_EQ(ReadDate(u"31/04/2004").validOrders, 0);  // no 31 April, no month 31
+  EXPECT_EQ(ReadDate(u"29/02/2005").validOrders, 0);
+  for (const char16_t* text : {u"", u"18/11", u"18/11-2004", u"18/11/204", u"a/1/2004",
+                               u"18//11/2004", u"1/2/3/4", u"2004-13-01", u"12:30"}) {
+    EXPECT_EQ(ReadDate(text).validOrders, 0);
+  }
+  EXPECT_EQ(DateDigits(u"18/11/2004", kDayFirst), "20041118");
+  EXPECT_EQ(DateDigits(u"11/18/2004", kMonthFirst), "20041118");
+  EXPECT_EQ(DateDigits(u"29.2.2000", kDayFirst), "20000229");
+  EXPECT_EQ(DateDigits(u"1/2/29", kMonthFirst), "20290102");  // two-digit years: 1930-2029
+  EXPECT_EQ(DateDigits(u"1/2/30", kMonthFirst), "19300102");
+  EXPECT_EQ(DateDigits(u"2004-11-18", kMonthFirst), "20041118");
+  EXPECT_EQ(DateDigits(u"18/11/2004", kMonthFirst), std::nullopt);
+}
+
+TEST(DeepFieldNamesTest, NamesAreLegalShortAndUnique) {
+  EXPECT_EQ(DbfFieldNames({u"Customer_name", u"Customer_number", u"Customer_1", u"Qty", u"qty",
+                           u"Größe / Gewicht", u"2nd price", u"???", u"データ", u"_id_"}),
+            (std::vector<std::string>{"Customer_n", "Customer_2", "Customer_1", "Qty", "qty_1",
+                                      "Grosse_Gew", "F2nd_price", "Field_8", "Field_9", "id"}));
+  // Many long names sharing their first ten characters.
+  std::vector<std::u16string> names(12, u"Very long column name");
+  const std::vector<std::string> fields = DbfFieldNames(names);
+  EXPECT_EQ(fields[0], "Very_long");
+  EXPECT_EQ(fields[1], "Very_lon_1");
+  EXPECT_EQ(fields[11], "Very_lo_11");
+}
+
+TEST(DeepCodePageTest, EncodesWithoutTheMachineCodePage) {
+  std::string out;
+  EXPECT_EQ(AppendEncoded(u"a€é\u0178", OutputEncoding::kWindows1252, out), 0u);
+  EXPECT_EQ(out, "a\x80\xE9\x9F");
+  out.clear();
+  // Greek omega, a C1 control and an emoji (one character of two units) are not in 1252.
+  EXPECT_EQ(AppendEncoded(u"\u03A9\u0081x\U0001F600", OutputEncoding::kWindows1252, out), 3u);
+  EXPECT_EQ(out, "??x?");
+  out.clear();
+  EXPECT_EQ(AppendEncoded(u"é\u20AC\U0001F600", OutputEncoding::kUtf8, out), 0u);
+  EXPECT_EQ(out, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+  out.clear();
+  const std::u16string lone(1, char16_t(0xD800));
+  EXPECT_EQ(AppendEncoded(lone + u"a", OutputEncoding::kUtf8, out), 1u);
+  EXPECT_EQ(out, "?a");
+}
+
+}  // namespace
+}  // namespace deep
