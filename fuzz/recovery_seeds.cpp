@@ -39,7 +39,7 @@ std::vector<uint8_t> AsWrittenFp7() {
   }
   tables[0].records[0].fields.push_back({3, std::string(1500, 'n')});
   tables[1].containers = {{7, "sheet.txt", {'s', 'h', 'e', 'e', 't'}}};
-  return fp7::BuildDatabase(tables, 900, fp7::IdForm::kAsWritten);
+  return fp7::BuildDatabase(tables, 1400, fp7::IdForm::kAsWritten);
 }
 
 void WriteVariants(const std::filesystem::path& folder, const std::string& name,

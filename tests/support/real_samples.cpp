@@ -17,6 +17,11 @@ std::string RealSampleMissing(const std::string& relative) {
 }
 
 bool RealSamplesRequired() {
+  // In continuous integration on a machine that has the shared folder beside the repository, a
+  // missing sample means something is wrong; a machine without that folder has no samples at all.
   const char* ci = std::getenv("CI");
-  return ci != nullptr && std::strcmp(ci, "true") == 0;
+  const std::filesystem::path shared =
+      std::filesystem::path(QRX_REAL_SAMPLES_DIR).parent_path().parent_path();
+  std::error_code error;
+  return ci != nullptr && std::strcmp(ci, "true") == 0 && std::filesystem::exists(shared, error);
 }

@@ -1,6 +1,7 @@
 // The real databases written by the database program itself (an fp5 and two fp7 files), kept
 // outside the repository in ../shared/samples/real. Tests that need them skip with a message
-// naming the folder when it is missing; in continuous integration (CI=true) they fail instead.
+// naming the folder when it is missing; in continuous integration (CI=true) on a machine that has
+// the shared folder they fail instead.
 #pragma once
 
 #include <filesystem>
@@ -10,7 +11,8 @@
 std::filesystem::path RealSample(const std::string& relative);
 // Why `relative` is missing, and where the real samples belong.
 std::string RealSampleMissing(const std::string& relative);
-// Whether a missing real sample fails the test rather than skipping it.
+// Whether a missing real sample fails the test rather than skipping it: in continuous integration
+// (CI=true) when ../shared stands beside the repository.
 bool RealSamplesRequired();
 
 // Declares `variable` (in a GoogleTest test body) as the real sample `relative`, or ends the
