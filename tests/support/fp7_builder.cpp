@@ -569,4 +569,12 @@ std::vector<Table> SampleTables(size_t tableCount, size_t recordsPerTable) {
   return tables;
 }
 
+Table SampleTable(uint32_t id, std::string name, std::vector<Container> containers) {
+  Table table = SampleTables(1, 2)[0];
+  table.id = id;
+  table.name = std::move(name);
+  table.containers = std::move(containers);
+  return table;
+}
+
 }  // namespace fp7

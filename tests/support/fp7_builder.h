@@ -208,6 +208,9 @@ inline Bytes BuildDatabase(const std::vector<Table>& tables, size_t pageCapacity
   return MakeFile(LayOutDatabase(tables, pageCapacity, idForm));
 }
 
+// One table of SampleTables(1, 2) under `id` and `name`, holding `containers`.
+Table SampleTable(uint32_t id, std::string name, std::vector<Container> containers = {});
+
 // `tableCount` tables of four columns (text, number, text, number) with `recordsPerTable` records
 // of short texts, every tenth record occurring a second time with one more field.
 std::vector<Table> SampleTables(size_t tableCount, size_t recordsPerTable);

@@ -17,27 +17,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fp7::Table Named(uint32_t id, std::string name, std::vector<fp7::Container> containers = {}) {
-  fp7::Table table = fp7::SampleTables(1, 2)[0];
-  table.id = id;
-  table.name = std::move(name);
-  table.containers = std::move(containers);
-  return table;
-}
-
 TEST(HostileNames, NamesReachingForOtherFoldersLandInsideTheTarget) {
-  std::vector<fp7::Table> tables = {Named(129, "../../escaped",
-                                          {{1, "../../../outside.jpg", {1}},
-                                           {2, "/etc/cron.d/evil", {2}},
-                                           {3, "..", {3}},
-                                           {4, std::string(300, 'n') + ".bin", {4}},
-                                           {5, "C:/Windows/evil.dll", {5}},
-                                           {6, "line\rbreak.txt", {6}}}),
-                                    Named(130, "/tmp/absolute/../x"),
-                                    Named(131, ".."),
-                                    Named(132, "CON"),
-                                    Named(133, std::string(300, 't')),
-                                    Named(134, "tab:le\r")};
+  std::vector<fp7::Table> tables = {fp7::SampleTable(129, "../../escaped",
+                                                     {{1, "../../../outside.jpg", {1}},
+                                                      {2, "/etc/cron.d/evil", {2}},
+                                                      {3, "..", {3}},
+                                                      {4, std::string(300, 'n') + ".bin", {4}},
+                                                      {5, "C:/Windows/evil.dll", {5}},
+                                                      {6, "line\rbreak.txt", {6}}}),
+                                    fp7::SampleTable(130, "/tmp/absolute/../x"),
+                                    fp7::SampleTable(131, ".."),
+                                    fp7::SampleTable(132, "CON"),
+                                    fp7::SampleTable(133, std::string(300, 't')),
+                                    fp7::SampleTable(134, "tab:le\r")};
   tables[0].columns[0].name = "../col\r/:";
   tables[0].columns[1].name = std::string(40, 'c');
   RecoverySandbox sandbox;
@@ -68,8 +60,9 @@ TEST(HostileNames, NamesReachingForOtherFoldersLandInsideTheTarget) {
 
 TEST(HostileNames, ResultTablesAreNewFilesWhileContainersReplaceFilesOfTheirName) {
   std::vector<fp7::Table> tables = {
-      Named(129, "Same", {{1, "photo.jpg", {1, 1}}}),
-      Named(130, "Same", {{1, "photo.jpg", {2, 2}}, {2, "Same.dbf", {3}}}), Named(131, "Kept")};
+      fp7::SampleTable(129, "Same", {{1, "photo.jpg", {1, 1}}}),
+      fp7::SampleTable(130, "Same", {{1, "photo.jpg", {2, 2}}, {2, "Same.dbf", {3}}}),
+      fp7::SampleTable(131, "Kept")};
   RecoverySandbox sandbox;
   fs::create_directory(sandbox.target());
   WriteFileBytes(sandbox.target() / "Kept.dbf", {'k', 'e', 'e', 'p'});

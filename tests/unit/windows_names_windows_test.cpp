@@ -16,19 +16,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fp7::Table Named(uint32_t id, std::string name, std::vector<fp7::Container> containers = {}) {
-  fp7::Table table = fp7::SampleTables(1, 2)[0];
-  table.id = id;
-  table.name = std::move(name);
-  table.containers = std::move(containers);
-  return table;
-}
-
 TEST(WindowsNames, NamesWindowsWouldMergeOrRefuseBecomeFilesOfTheirOwn) {
   const std::vector<fp7::Table> tables = {
-      Named(129, "Sales", {{1, "Photo.JPG", {1}}, {2, "photo.jpg", {2}}, {3, "x:aux.txt", {3}}}),
-      Named(130, "SALES", {{1, "report. . ", {4}}, {2, "lpt1", {5}}}), Named(131, "tab:le. "),
-      Named(132, "nul")};
+      fp7::SampleTable(129, "Sales",
+                       {{1, "Photo.JPG", {1}}, {2, "photo.jpg", {2}}, {3, "x:aux.txt", {3}}}),
+      fp7::SampleTable(130, "SALES", {{1, "report. . ", {4}}, {2, "lpt1", {5}}}),
+      fp7::SampleTable(131, "tab:le. "), fp7::SampleTable(132, "nul")};
   RecoverySandbox sandbox;
   EXPECT_EQ(sandbox.Recover(fp7::BuildDatabase(tables)), QRX_OK);
   EXPECT_EQ(sandbox.Strays(), std::vector<fs::path>{});
