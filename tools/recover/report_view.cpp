@@ -139,11 +139,14 @@ std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
   nlohmann::ordered_json storedFiles;
   for (size_t i = 0; i < report.rows.size(); ++i) {
     const ReportRow& row = report.rows[i];
-    // The first entry counts the tables; "Empty" tables share one entry that names them all.
+    // The first entry counts the tables; then the tables, those with nothing recovered marked
+    // "Empty".
     if (i == 0 && TableCount(row.item)) {
       tableCount = *TableCount(row.item);
     } else if (IsEmptyTables(row)) {
-      emptyTables = row.item;
+      // Classic recovery names them all in one entry, deep recovery gives each its own.
+      emptyTables =
+          emptyTables.is_null() ? row.item : emptyTables.get<std::string>() + ", " + row.item;
     } else if (row.item == "Stored files") {  // the deep recovery's entry after the tables
       storedFiles = row.note;
     } else {
