@@ -2,22 +2,15 @@
 
 #include <algorithm>
 
+#include "deep/fp7_places.h"
 #include "deep/fp7_stored_objects.h"
 
 namespace deep {
+
+using namespace fp7_places;
+
 namespace {
 
-// Paths of the catalogue, outermost first.
-constexpr uint64_t kStructures = 3;
-constexpr uint64_t kTableList = 16;
-constexpr uint64_t kOccurrenceList = 17;
-constexpr uint64_t kColumnList = 3;
-constexpr uint64_t kEntries = 5;
-constexpr uint64_t kRecords = 5;
-// Keys of an entry.
-constexpr uint32_t kNameKey = 16;
-constexpr uint32_t kDefinitionKey = 2;
-constexpr uint32_t kBookkeepingKey = 252;
 constexpr size_t kDefinitionSize = 26;
 // An occurrence's key 2: byte 4 is 2, bytes 5 and 6 the 2-byte id of the table it shows.
 constexpr size_t kOccurrenceTableAt = 4;

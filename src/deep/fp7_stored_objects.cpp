@@ -2,14 +2,15 @@
 
 #include <algorithm>
 
+#include "deep/fp7_places.h"
 #include "deep/fp7_text.h"
 
 namespace deep {
+
+using namespace fp7_places;
+
 namespace {
 
-constexpr uint64_t kObjects = 31;
-constexpr uint64_t kEntries = 5;
-constexpr uint32_t kTotalSizeKey = 0;
 // A file reference: byte 4 is 7, then the encoded kind ("filewin", "filemac"); the name follows
 // the last 0xDA byte and the one byte after it.
 constexpr size_t kKindAt = 5;

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 
+#include "deep/fp7_places.h"
 #include "diag/log.h"
 
 namespace deep {
-namespace {
 
-constexpr uint64_t kRecords = 5;
-constexpr uint32_t kBookkeepingKey = 252;
-constexpr uint32_t kStylingKey = 0;
-
-}  // namespace
+using namespace fp7_places;
 
 Fp7TableRows::Fp7TableRows(uint64_t tableId, RecordSink emit)
     : tableId_(tableId), held_(std::move(emit)) {}
