@@ -10,8 +10,8 @@ namespace {
 constexpr char kDescription[] =
     "Recovers the tables of a damaged FileMaker Pro database (.fp5 or .fp7) into dBase tables "
     "(.dbf with .dbt memo files) and stored files in TARGET_DIR, and prints the recovery report. "
-    "fp7 files are recovered deeply by default: every page read on its own, typed tables named "
-    "after their tables.";
+    "Files are recovered deeply by default: every page (fp7) or block (fp5) read on its own, typed "
+    "tables named after their tables (fp5: after the file).";
 
 constexpr char kExitStatus[] =
     "Exit status: 0 recovered; 1 the recovery failed; 2 wrong command line, a log that cannot be\n"
