@@ -20,6 +20,7 @@
 #include "diag/result_codes.h"
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
+#include "diag/table_results.h"
 #include "platform/file.h"
 #include "platform/text.h"
 
@@ -133,10 +134,10 @@ std::u16string Joined(const std::vector<std::u16string>& parts, const char16_t* 
   return joined;
 }
 
+// What was lost of a table; empty when nothing was. (Its files are listed per table apart.)
 std::u16string NoteOf(const TableOutcome& table) {
   std::vector<std::u16string> parts;
   if (table.summary.writeFailed) parts.push_back(u"not written (see the log)");
-  if (!table.summary.files.empty()) parts.push_back(Joined(table.summary.files, u", "));
   const auto count = [&](uint32_t n, const char* what) {
     if (n != 0) parts.push_back(ToWide((std::to_string(n) + " " + what).c_str()));
   };
@@ -145,6 +146,16 @@ std::u16string NoteOf(const TableOutcome& table) {
   count(table.summary.valuesNotTyped, "values not typed");
   count(table.summary.charactersNotEncoded, "characters not encoded");
   return Joined(parts, u"; ");
+}
+
+// A table's files as people look for them: the table, its memo file, then the others.
+std::vector<std::u16string> TableFilesFirst(std::vector<std::u16string> files) {
+  const auto rank = [](const std::u16string& file) {
+    return file.ends_with(u".dbf") ? 0 : file.ends_with(u".dbt") ? 1 : 2;
+  };
+  std::stable_sort(files.begin(), files.end(),
+                   [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+  return files;
 }
 
 // What the third pass wrote.
@@ -397,6 +408,12 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
     anyFailed = anyFailed || outcome.summary.writeFailed;
     g_Log.LogFormat("Table \"%s\": %u rows, %u conflicts", Narrow(outcome.name).c_str(),
                     outcome.summary.rows, outcome.conflicts);
+    g_TableResults.BeginTable(outcome.name);
+    for (const std::u16string& file : TableFilesFirst(outcome.summary.files)) {
+      g_TableResults.AddFile(file);
+    }
+    g_TableResults.EndTable(static_cast<uint32_t>(outcome.columns), outcome.summary.rows,
+                            NoteOf(outcome), targetDir);
     outcomes.push_back(std::move(outcome));
   }
   StoredFiles stored;

@@ -31,9 +31,8 @@ bool IsNameList(const json& list) {
 // The schema of the README's "--json" section, key by key; nothing else may appear.
 void ExpectSchema(const json& report) {
   ASSERT_TRUE(report.is_object());
-  const std::vector<std::string> keys = {"result",      "exitStatus",  "message",
-                                         "grade",       "tableCount",  "tables",
-                                         "emptyTables", "storedFiles", "files"};
+  const std::vector<std::string> keys = {"result",     "exitStatus", "message",     "grade",
+                                         "tableCount", "tables",     "storedFiles", "files"};
   EXPECT_EQ(report.size(), keys.size()) << report.dump();
   for (const std::string& key : keys) ASSERT_TRUE(report.contains(key)) << key;
   EXPECT_TRUE(report["result"].is_number_integer());
@@ -43,15 +42,15 @@ void ExpectSchema(const json& report) {
   EXPECT_GE(report["grade"].get<int>(), 1);
   EXPECT_LE(report["grade"].get<int>(), 3);
   EXPECT_TRUE(report["tableCount"].is_null() || report["tableCount"].is_number_unsigned());
-  EXPECT_TRUE(report["emptyTables"].is_null() || report["emptyTables"].is_string());
-  EXPECT_TRUE(report["storedFiles"].is_null() || report["storedFiles"].is_string());
+  EXPECT_TRUE(IsNameList(report["storedFiles"]));
   ASSERT_TRUE(report["tables"].is_array());
   for (const json& table : report["tables"]) {
     ASSERT_TRUE(table.is_object());
-    EXPECT_EQ(table.size(), 4u) << table.dump();
+    EXPECT_EQ(table.size(), 5u) << table.dump();
     EXPECT_TRUE(table["name"].is_string());
-    EXPECT_TRUE(table["columns"].is_null() || table["columns"].is_number_unsigned());
-    EXPECT_TRUE(table["rows"].is_null() || table["rows"].is_number_unsigned());
+    EXPECT_TRUE(table["columns"].is_number_unsigned());
+    EXPECT_TRUE(table["rows"].is_number_unsigned());
+    EXPECT_TRUE(IsNameList(table["files"]));
     EXPECT_TRUE(table["note"].is_null() || table["note"].is_string());
   }
   const json& files = report["files"];
@@ -75,25 +74,52 @@ json RunJson(const std::vector<std::string>& args, int expectedStatus) {
   return report;
 }
 
-TEST(JsonReport, BundledSampleCountsEveryTableAndFile) {
+std::vector<std::string> Names(const json& list) {
+  return list.get<std::vector<std::string>>();
+}
+
+// Every table has its entry with its own files, the empty one included; with the stored files
+// they are exactly the files in the folder.
+TEST(JsonReport, BundledSampleGivesEachTableItsFiles) {
   TempDir dir;
-  const json report =
-      RunJson({(fs::path(QRX_SAMPLES_DIR) / "damaged.fp7").string(), (dir / "out").string()}, 0);
+  const std::string sample = (fs::path(QRX_SAMPLES_DIR) / "damaged.fp7").string();
+  const json report = RunJson({sample, (dir / "out").string()}, 0);
   EXPECT_EQ(report["result"], 0);
   EXPECT_EQ(report["tableCount"], 4);
-  EXPECT_EQ(report["tables"].size(), 3u);
-  EXPECT_EQ(report["tables"][0]["name"], "Customers");
-  EXPECT_EQ(report["tables"][0]["columns"], 4);
-  EXPECT_EQ(report["tables"][0]["rows"], 150);
-  EXPECT_EQ(report["emptyTables"], "Archive");
-  EXPECT_EQ(report["storedFiles"], "product-sheet.txt");
-  // Exactly the files in the folder, under the names they have there.
+  ASSERT_EQ(report["tables"].size(), 4u);
+  const json& customers = report["tables"][0];
+  EXPECT_EQ(customers["name"], "Customers");
+  EXPECT_EQ(customers["columns"], 4);
+  EXPECT_EQ(customers["rows"], 150);
+  EXPECT_EQ(Names(customers["files"]),
+            (std::vector<std::string>{"Customers.dbf", "Customers.dbt", "Customers.cpg"}));
+  EXPECT_EQ(report["tables"][1]["note"], "2 damaged pages");
+  const json& archive = report["tables"][3];
+  EXPECT_EQ(archive["name"], "Archive");
+  EXPECT_EQ(archive["rows"], 0);
+  EXPECT_TRUE(archive["files"].empty());
+  EXPECT_EQ(Names(report["storedFiles"]), std::vector<std::string>{"product-sheet.txt"});
+
+  std::vector<std::string> listed = Names(report["storedFiles"]);
+  for (const json& table : report["tables"]) {
+    for (const std::string& name : Names(table["files"])) listed.push_back(name);
+  }
   std::vector<std::string> onDisk;
   for (const auto& entry : fs::directory_iterator(dir / "out")) {
     onDisk.push_back(entry.path().filename().string());
   }
   std::sort(onDisk.begin(), onDisk.end());
-  EXPECT_EQ(report["files"]["written"].get<std::vector<std::string>>(), onDisk);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, onDisk);
+  EXPECT_EQ(Names(report["files"]["written"]), onDisk);
+
+  // Classic names its files in 8.3 form: which table is in which file is told all the same.
+  const json classic = RunJson({"--classic", sample, (dir / "classic").string()}, 0);
+  ASSERT_EQ(classic["tables"].size(), 4u);
+  EXPECT_EQ(Names(classic["tables"][0]["files"]),
+            (std::vector<std::string>{"CUSTOM~1.dbf", "CUSTOM~1.dbt"}));
+  EXPECT_EQ(classic["tables"][3]["name"], "Archive");
+  EXPECT_TRUE(classic["storedFiles"].empty());
 }
 
 TEST(JsonReport, FailuresAndForcedRunsFollowTheSameSchema) {

@@ -58,26 +58,48 @@ std::optional<uint64_t> TableCount(const std::string& item) {
   return count;
 }
 
-bool IsEmptyTables(const ReportRow& row) {
-  return row.detail == "Empty";
-}
-
-nlohmann::ordered_json TableJson(const ReportRow& row) {
-  unsigned long long columns = 0;
-  unsigned long long rows = 0;
-  const bool counted =
-      std::sscanf(row.detail.c_str(), "%llu columns, %llu rows", &columns, &rows) == 2;
-  return {
-      {"name", row.item},
-      {"columns", counted ? nlohmann::ordered_json(columns) : nlohmann::ordered_json()},
-      {"rows", counted ? nlohmann::ordered_json(rows) : nlohmann::ordered_json()},
-      {"note", IsBlank(row.note) ? nlohmann::ordered_json() : nlohmann::ordered_json(row.note)}};
-}
-
 nlohmann::ordered_json NamesJson(const std::vector<std::string>& names) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const std::string& name : names) list.push_back(Shown(name));
   return list;
+}
+
+nlohmann::ordered_json TableJson(const TableResult& table) {
+  return {
+      {"name", table.name},
+      {"columns", table.columns},
+      {"rows", table.rows},
+      {"files", NamesJson(table.files)},
+      {"note", table.note.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(table.note)}};
+}
+
+// The files the run wrote that belong to no table: deep recovery's stored files.
+std::vector<std::string> FilesOfNoTable(const Report& report, const FolderChanges& files) {
+  std::vector<std::string> others;
+  for (const std::string& name : files.written) {
+    const bool ofTable =
+        std::any_of(report.tables.begin(), report.tables.end(), [&](const auto& t) {
+          return std::find(t.files.begin(), t.files.end(), name) != t.files.end();
+        });
+    if (!ofTable) others.push_back(name);
+  }
+  return others;
+}
+
+// "Files written:" with a line per table that has files, then the files of no table.
+std::string WrittenList(const Report& report, const FolderChanges& files) {
+  if (files.written.empty()) return {};
+  std::string out = "Files written:\n";
+  for (const TableResult& table : report.tables) {
+    if (table.files.empty()) continue;
+    std::string line;
+    for (const std::string& name : table.files) line += (line.empty() ? "" : ", ") + Shown(name);
+    out += "  " + Printable(table.name) + ": " + Printable(line) + "\n";
+  }
+  for (const std::string& name : FilesOfNoTable(report, files)) {
+    out += "  " + Printable(Shown(name)) + "\n";
+  }
+  return out;
 }
 
 }  // namespace
@@ -88,13 +110,25 @@ Report FetchReport() {
   qrx_utf16_t** grades = nullptr;
   qrx_utf16_t** notes = nullptr;
   RecoveryReport(&items, &details, &grades, &notes);
-  Report report{"1", {}};
+  Report report{"1", {}, {}};
   if (items == nullptr || details == nullptr || grades == nullptr || notes == nullptr) {
     return report;
   }
   report.grade = Text(grades[0]);
   for (size_t row = 1; items[row] != nullptr; ++row) {
     report.rows.push_back({Text(items[row]), Text(details[row]), Text(notes[row])});
+  }
+  const qrx_table_result* tables = nullptr;
+  const int32_t count = RecoveredTables(&tables);
+  for (int32_t i = 0; tables != nullptr && i < count; ++i) {
+    TableResult& table = report.tables.emplace_back();
+    table.name = Text(tables[i].name);
+    table.columns = tables[i].columns;
+    table.rows = tables[i].rows;
+    for (const qrx_utf16_t* const* file = tables[i].files; *file != nullptr; ++file) {
+      table.files.push_back(qrx::platform::ToUtf8(reinterpret_cast<const char16_t*>(*file)));
+    }
+    table.note = Text(tables[i].note);
   }
   return report;
 }
@@ -124,7 +158,7 @@ std::string FormatReportTable(const Report& report, const FolderChanges& files) 
   for (const ReportRow& row : report.rows) {
     out += line(Printable(row.item), Printable(row.detail), Printable(row.note));
   }
-  out += FileList("Files written:", files.written);
+  out += WrittenList(report, files);
   out += FileList("Files replaced (a stored file of the same name was written):", files.replaced);
   out += FileList("Files removed:", files.removed);
   out += FileList("Tables already there, left as they were (never overwritten):", files.kept);
@@ -134,23 +168,11 @@ std::string FormatReportTable(const Report& report, const FolderChanges& files) 
 std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
                              const FolderChanges& files) {
   nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+  for (const TableResult& table : report.tables) tables.push_back(TableJson(table));
   nlohmann::ordered_json tableCount;
-  nlohmann::ordered_json emptyTables;
-  nlohmann::ordered_json storedFiles;
-  for (size_t i = 0; i < report.rows.size(); ++i) {
-    const ReportRow& row = report.rows[i];
-    // The first entry counts the tables; then the tables, those with nothing recovered marked
-    // "Empty".
-    if (i == 0 && TableCount(row.item)) {
-      tableCount = *TableCount(row.item);
-    } else if (IsEmptyTables(row)) {
-      // Classic recovery names them all in one entry, deep recovery gives each its own.
-      emptyTables =
-          emptyTables.is_null() ? row.item : emptyTables.get<std::string>() + ", " + row.item;
-    } else if (row.item == "Stored files") {  // the deep recovery's entry after the tables
-      storedFiles = row.note;
-    } else {
-      tables.push_back(TableJson(row));
+  if (!report.rows.empty()) {
+    if (const std::optional<uint64_t> count = TableCount(report.rows.front().item)) {
+      tableCount = *count;
     }
   }
   const nlohmann::ordered_json out = {{"result", outcome.result},
@@ -159,8 +181,7 @@ std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
                                       {"grade", std::atoi(report.grade.c_str())},
                                       {"tableCount", tableCount},
                                       {"tables", tables},
-                                      {"emptyTables", emptyTables},
-                                      {"storedFiles", storedFiles},
+                                      {"storedFiles", NamesJson(FilesOfNoTable(report, files))},
                                       {"files",
                                        {{"written", NamesJson(files.written)},
                                         {"replaced", NamesJson(files.replaced)},
