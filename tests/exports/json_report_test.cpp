@@ -122,6 +122,32 @@ TEST(JsonReport, BundledSampleGivesEachTableItsFiles) {
   EXPECT_TRUE(classic["storedFiles"].empty());
 }
 
+// Classic recovery's report names the empty tables in one entry; the program gives each its own,
+// in the JSON and in the printed report.
+TEST(JsonReport, EveryEmptyTableHasAnEntryOfItsOwn) {
+  TempDir dir;
+  std::vector<fp7::Table> tables = fp7::SampleTables(3, 3);
+  tables[1].records.clear();
+  tables[2].records.clear();
+  WriteFileBytes(dir / "db.fp7", fp7::BuildDatabase(tables));
+  const std::string source = (dir / "db.fp7").string();
+  const json report = RunJson({"--classic", source, (dir / "json").string()}, 0);
+  ASSERT_EQ(report["tables"].size(), 3u);
+  for (size_t i = 1; i < 3; ++i) {
+    EXPECT_EQ(report["tables"][i]["name"], tables[i].name);
+    EXPECT_EQ(report["tables"][i]["rows"], 0);
+    EXPECT_TRUE(report["tables"][i]["files"].empty());
+  }
+  const ToolRun printed = RunProgram(fs::path(QRX_BIN_DIR) / "qrx-recover",
+                                     {"--classic", source, (dir / "printed").string()}, false);
+  for (size_t i = 1; i < 3; ++i) {
+    EXPECT_NE(printed.output.find("\n  " + tables[i].name + " "), std::string::npos)
+        << printed.output;
+  }
+  EXPECT_EQ(printed.output.find(tables[1].name + ", " + tables[2].name + " "), std::string::npos)
+      << printed.output;
+}
+
 TEST(JsonReport, FailuresAndForcedRunsFollowTheSameSchema) {
   TempDir dir;
   WriteFileBytes(dir / "noise.bin", std::vector<unsigned char>(9000, 0x33));

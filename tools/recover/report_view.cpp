@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "platform/text.h"
 #include "qrx/qrx.h"
@@ -86,6 +87,24 @@ std::vector<std::string> FilesOfNoTable(const Report& report, const FolderChange
   return others;
 }
 
+// The report's rows with a row of its own for each table with nothing recovered (classic
+// recovery names them all in one "Empty" entry).
+std::vector<ReportRow> WithEachEmptyTable(const Report& report) {
+  std::vector<ReportRow> rows;
+  bool emptyListed = false;
+  for (const ReportRow& row : report.rows) {
+    if (row.detail != "Empty" || report.tables.empty()) {
+      rows.push_back(row);
+      continue;
+    }
+    if (std::exchange(emptyListed, true)) continue;
+    for (const TableResult& table : report.tables) {
+      if (table.rows == 0 && table.files.empty()) rows.push_back({table.name, "Empty", ""});
+    }
+  }
+  return rows;
+}
+
 // "Files written:" with a line per table that has files, then the files of no table.
 std::string WrittenList(const Report& report, const FolderChanges& files) {
   if (files.written.empty()) return {};
@@ -136,10 +155,11 @@ Report FetchReport() {
 std::string FormatReportTable(const Report& report, const FolderChanges& files) {
   std::string out = "Recovery report: grade " + report.grade + " of 3\n";
   if (report.rows.empty()) out += "  (no tables recovered)\n";
+  const std::vector<ReportRow> rows = WithEachEmptyTable(report);
   size_t itemWidth = 4;
   size_t detailWidth = 7;
   bool anyNote = false;
-  for (const ReportRow& row : report.rows) {
+  for (const ReportRow& row : rows) {
     itemWidth = std::max(itemWidth, Width(row.item));
     detailWidth = std::max(detailWidth, Width(row.detail));
     anyNote = anyNote || !IsBlank(row.note);
@@ -155,7 +175,7 @@ std::string FormatReportTable(const Report& report, const FolderChanges& files) 
     out += line("Item", "Details", "Note");
     out += line(std::string(itemWidth, '-'), std::string(detailWidth, '-'), anyNote ? "----" : "");
   }
-  for (const ReportRow& row : report.rows) {
+  for (const ReportRow& row : rows) {
     out += line(Printable(row.item), Printable(row.detail), Printable(row.note));
   }
   out += WrittenList(report, files);
