@@ -35,12 +35,16 @@ void ExpectSchema(const json& report) {
                                          "tableCount", "tables",     "storedFiles", "files"};
   EXPECT_EQ(report.size(), keys.size()) << report.dump();
   for (const std::string& key : keys) ASSERT_TRUE(report.contains(key)) << key;
-  EXPECT_TRUE(report["result"].is_number_integer());
+  // Result and grade are null only for a source of a batch that was refused before recovery.
+  EXPECT_TRUE(report["result"].is_number_integer() || report["result"].is_null());
   EXPECT_TRUE(report["exitStatus"].is_number_integer());
   EXPECT_TRUE(report["message"].is_string());
-  EXPECT_TRUE(report["grade"].is_number_integer());
-  EXPECT_GE(report["grade"].get<int>(), 1);
-  EXPECT_LE(report["grade"].get<int>(), 3);
+  if (!report["result"].is_null()) {
+    EXPECT_GE(report["grade"].get<int>(), 1);
+    EXPECT_LE(report["grade"].get<int>(), 3);
+  } else {
+    EXPECT_TRUE(report["grade"].is_null());
+  }
   EXPECT_TRUE(report["tableCount"].is_null() || report["tableCount"].is_number_unsigned());
   EXPECT_TRUE(IsNameList(report["storedFiles"]));
   ASSERT_TRUE(report["tables"].is_array());
@@ -61,10 +65,14 @@ void ExpectSchema(const json& report) {
   }
 }
 
+ToolRun RunTool(const std::vector<std::string>& args, bool withErrors = false) {
+  return RunProgram(fs::path(QRX_BIN_DIR) / "qrx-recover", args, withErrors);
+}
+
 json RunJson(const std::vector<std::string>& args, int expectedStatus) {
   std::vector<std::string> all = {"--json"};
   all.insert(all.end(), args.begin(), args.end());
-  const ToolRun run = RunProgram(fs::path(QRX_BIN_DIR) / "qrx-recover", all, false);
+  const ToolRun run = RunTool(all);
   EXPECT_EQ(run.status, expectedStatus) << run.output;
   const json report = json::parse(run.output, nullptr, false);
   ExpectSchema(report);
@@ -138,8 +146,7 @@ TEST(JsonReport, EveryEmptyTableHasAnEntryOfItsOwn) {
     EXPECT_EQ(report["tables"][i]["rows"], 0);
     EXPECT_TRUE(report["tables"][i]["files"].empty());
   }
-  const ToolRun printed = RunProgram(fs::path(QRX_BIN_DIR) / "qrx-recover",
-                                     {"--classic", source, (dir / "printed").string()}, false);
+  const ToolRun printed = RunTool({"--classic", source, (dir / "printed").string()});
   for (size_t i = 1; i < 3; ++i) {
     EXPECT_NE(printed.output.find("\n  " + tables[i].name + " "), std::string::npos)
         << printed.output;
@@ -167,6 +174,45 @@ TEST(JsonReport, FailuresAndForcedRunsFollowTheSameSchema) {
   const json again = RunJson({"--force", source, (dir / "fp5").string()}, 5);
   EXPECT_EQ(again["files"]["kept"], json::array({"Table.dbf"}));
   EXPECT_TRUE(again["files"]["written"].empty());
+}
+
+// Several sources: each into a folder of its own named after it (numbered when two share a
+// name), a failure of one not stopping the others, the most serious status at the end, and the
+// JSON an array of the single-source objects with the source and target in front.
+TEST(JsonReport, SeveralSourcesEachGetAFolderAndAnEntry) {
+  TempDir dir;
+  WriteFileBytes(dir / "a.fp7", fp7::BuildDatabase(fp7::SampleTables(2, 3)));
+  fs::create_directory(dir / "other");
+  WriteFileBytes(dir / "other" / "a.fp7", fp7::BuildDatabase(fp7::SampleTables(1, 5)));
+  const std::vector<std::string> sources = {
+      (dir / "a.fp7").string(), (dir / "missing.fp7").string(), (dir / "other" / "a.fp7").string()};
+  std::vector<std::string> args = sources;
+  args.push_back((dir / "out").string());
+  const ToolRun printed = RunTool(args, true);
+  EXPECT_EQ(printed.status, 3) << printed.output;  // the missing source is the worst
+  EXPECT_TRUE(fs::exists(dir / "out" / "a" / "Table1.dbf")) << printed.output;
+  EXPECT_TRUE(fs::exists(dir / "out" / "a_2" / "Table1.dbf")) << printed.output;
+  EXPECT_FALSE(fs::exists(dir / "out" / "missing"));
+  for (const char* line : {"1/3 ", "2/3 ", "3/3 ", "Summary of 3 sources", "cannot open "}) {
+    EXPECT_NE(printed.output.find(line), std::string::npos) << line << "\n" << printed.output;
+  }
+
+  std::vector<std::string> again = {"--json"};
+  again.insert(again.end(), args.begin(), args.end());
+  const ToolRun run = RunTool(again);
+  EXPECT_EQ(run.status, 2);  // refused folders weigh more than a missing source
+  const json list = json::parse(run.output, nullptr, false);
+  ASSERT_TRUE(list.is_array() && list.size() == 3) << run.output;
+  for (size_t i = 0; i < 3; ++i) {
+    json entry = list[i];
+    EXPECT_EQ(entry["source"], sources[i]);
+    entry.erase("source");
+    entry.erase("target");
+    ExpectSchema(entry);
+  }
+  EXPECT_EQ(list[0]["exitStatus"], 2);  // its folder holds the first run's tables now
+  EXPECT_TRUE(list[0]["result"].is_null());
+  EXPECT_EQ(list[1]["result"], -4);
 }
 
 }  // namespace

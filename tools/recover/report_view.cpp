@@ -15,13 +15,6 @@ std::string Text(const qrx_utf16_t* text) {
   return text != nullptr ? qrx::platform::ToValidUtf8(text) : std::string();
 }
 
-// Display width of UTF-8 text: one column per code point.
-size_t Width(const std::string& text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
-
 // Names come from a damaged file: control characters in them would move the terminal's cursor,
 // so the table shows each as '?'.
 std::string Printable(std::string text) {
@@ -32,23 +25,18 @@ std::string Printable(std::string text) {
 }
 
 std::string Padded(const std::string& text, size_t width) {
-  return text + std::string(width - std::min(width, Width(text)), ' ');
+  return text + std::string(width - std::min(width, DisplayWidth(text)), ' ');
 }
 
 bool IsBlank(const std::string& text) {
   return text.find_first_not_of(' ') == std::string::npos;
 }
 
-// A file name as bytes from the system, shown as text (a byte that is no UTF-8 as U+FFFD).
-std::string Shown(const std::string& name) {
-  return qrx::platform::ToValidUtf8(qrx::platform::FromUtf8(name));
-}
-
 // A list of file names under a heading, one a line.
 std::string FileList(const std::string& heading, const std::vector<std::string>& names) {
   if (names.empty()) return {};
   std::string out = heading + "\n";
-  for (const std::string& name : names) out += "  " + Printable(Shown(name)) + "\n";
+  for (const std::string& name : names) out += "  " + Printable(ShownName(name)) + "\n";
   return out;
 }
 
@@ -61,7 +49,7 @@ std::optional<uint64_t> TableCount(const std::string& item) {
 
 nlohmann::ordered_json NamesJson(const std::vector<std::string>& names) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (const std::string& name : names) list.push_back(Shown(name));
+  for (const std::string& name : names) list.push_back(ShownName(name));
   return list;
 }
 
@@ -112,18 +100,29 @@ std::string WrittenList(const Report& report, const FolderChanges& files) {
   for (const TableResult& table : report.tables) {
     if (table.files.empty()) continue;
     std::string line;
-    for (const std::string& name : table.files) line += (line.empty() ? "" : ", ") + Shown(name);
+    for (const std::string& name : table.files)
+      line += (line.empty() ? "" : ", ") + ShownName(name);
     out += "  " + Printable(table.name) + ": " + Printable(line) + "\n";
   }
   for (const std::string& name : FilesOfNoTable(report, files)) {
-    out += "  " + Printable(Shown(name)) + "\n";
+    out += "  " + Printable(ShownName(name)) + "\n";
   }
   return out;
 }
 
 }  // namespace
 
-Report FetchReport() {
+std::string ShownName(const std::string& name) {
+  return qrx::platform::ToValidUtf8(qrx::platform::FromUtf8(name));
+}
+
+size_t DisplayWidth(const std::string& text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+Report FetchReport(size_t skipRows) {
   qrx_utf16_t** items = nullptr;
   qrx_utf16_t** details = nullptr;
   qrx_utf16_t** grades = nullptr;
@@ -135,6 +134,7 @@ Report FetchReport() {
   }
   report.grade = Text(grades[0]);
   for (size_t row = 1; items[row] != nullptr; ++row) {
+    if (row <= skipRows) continue;
     report.rows.push_back({Text(items[row]), Text(details[row]), Text(notes[row])});
   }
   const qrx_table_result* tables = nullptr;
@@ -160,8 +160,8 @@ std::string FormatReportTable(const Report& report, const FolderChanges& files) 
   size_t detailWidth = 7;
   bool anyNote = false;
   for (const ReportRow& row : rows) {
-    itemWidth = std::max(itemWidth, Width(row.item));
-    detailWidth = std::max(detailWidth, Width(row.detail));
+    itemWidth = std::max(itemWidth, DisplayWidth(row.item));
+    detailWidth = std::max(detailWidth, DisplayWidth(row.detail));
     anyNote = anyNote || !IsBlank(row.note);
   }
   const auto line = [&](const std::string& item, const std::string& detail,
@@ -185,8 +185,8 @@ std::string FormatReportTable(const Report& report, const FolderChanges& files) 
   return out;
 }
 
-std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
-                             const FolderChanges& files) {
+nlohmann::ordered_json ReportJson(const Report& report, const RunOutcome& outcome,
+                                  const FolderChanges& files) {
   nlohmann::ordered_json tables = nlohmann::ordered_json::array();
   for (const TableResult& table : report.tables) tables.push_back(TableJson(table));
   nlohmann::ordered_json tableCount;
@@ -195,17 +195,22 @@ std::string FormatReportJson(const Report& report, const RunOutcome& outcome,
       tableCount = *count;
     }
   }
-  const nlohmann::ordered_json out = {{"result", outcome.result},
-                                      {"exitStatus", outcome.exitStatus},
-                                      {"message", outcome.message},
-                                      {"grade", std::atoi(report.grade.c_str())},
-                                      {"tableCount", tableCount},
-                                      {"tables", tables},
-                                      {"storedFiles", NamesJson(FilesOfNoTable(report, files))},
-                                      {"files",
-                                       {{"written", NamesJson(files.written)},
-                                        {"replaced", NamesJson(files.replaced)},
-                                        {"removed", NamesJson(files.removed)},
-                                        {"kept", NamesJson(files.kept)}}}};
-  return out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  return {{"result",
+           outcome.result ? nlohmann::ordered_json(*outcome.result) : nlohmann::ordered_json()},
+          {"exitStatus", outcome.exitStatus},
+          {"message", outcome.message},
+          {"grade", outcome.result ? nlohmann::ordered_json(std::atoi(report.grade.c_str()))
+                                   : nlohmann::ordered_json()},
+          {"tableCount", tableCount},
+          {"tables", tables},
+          {"storedFiles", NamesJson(FilesOfNoTable(report, files))},
+          {"files",
+           {{"written", NamesJson(files.written)},
+            {"replaced", NamesJson(files.replaced)},
+            {"removed", NamesJson(files.removed)},
+            {"kept", NamesJson(files.kept)}}}};
+}
+
+std::string JsonText(const nlohmann::ordered_json& json) {
+  return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
