@@ -34,7 +34,6 @@ TEST(CommandLine, WrongCommandLinesGetStatusTwoAndAPointerToHelp) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{},
                                              {"only-source"},
-                                             {"a", "b", "c"},
                                              {"--bogus", "a", "b"},
                                              {"--log"},
                                              {"--log=", "a", "b"}}) {
@@ -47,7 +46,7 @@ TEST(CommandLine, WrongCommandLinesGetStatusTwoAndAPointerToHelp) {
 TEST(CommandLine, HelpAndVersion) {
   const ToolRun help = RunTool({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Contains(help.output, "Usage: qrx-recover [OPTIONS] SOURCE TARGET_DIR"));
+  EXPECT_TRUE(Contains(help.output, "Usage: qrx-recover [OPTIONS] SOURCE... [TARGET_DIR]"));
   EXPECT_TRUE(Contains(help.output, "--force"));
   EXPECT_TRUE(Contains(help.output, "Exit status:"));
   const ToolRun version = RunTool({"--version"});
