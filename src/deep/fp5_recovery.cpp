@@ -87,13 +87,13 @@ bool IndexBlocks(SourcePages& pages, Index& index) {
     progress.Advance();
   }
   g_Log.LogFormat(
-      "Blocks read: %llu with data (%llu of them damaged), %llu index, %llu deleted, %llu empty; "
-      "the record list names %llu records",
+      "Blocks read: %llu with data, %llu index, %llu deleted, %llu empty; %llu damaged; the "
+      "record list names %llu records",
       static_cast<unsigned long long>(index.dataBlocks),
-      static_cast<unsigned long long>(index.damagedBlocks),
       static_cast<unsigned long long>(index.indexBlocks),
       static_cast<unsigned long long>(index.deletedBlocks),
       static_cast<unsigned long long>(index.emptyBlocks),
+      static_cast<unsigned long long>(index.damagedBlocks),
       static_cast<unsigned long long>(index.catalogue.ListedRecords()));
   return true;
 }
