@@ -14,6 +14,7 @@ struct Token {
   TokenKind kind = TokenKind::kUndefined;
   Fp5Key key;
   std::span<const uint8_t> bytes;  // the value, the data item or the pushed component
+  uint8_t second = 0;              // an undefined FF token: the byte after FF
 };
 
 // Reads the token at the cursor. When it runs past the bytes the cursor fails and the token is
@@ -49,6 +50,8 @@ Token ReadToken(ByteCursor& in) {
       t.kind = TokenKind::kValue;
       t.key.number = d - 0x40u;
       t.bytes = in.Bytes(in.U16());
+    } else {
+      t.second = d;
     }
   }
   return t;
@@ -57,13 +60,30 @@ Token ReadToken(ByteCursor& in) {
 // Named by the byte after FF.
 constexpr std::array<ByteReason, 256> kUndefinedToken = ByteReasons("undefined token FF ");
 
-BlockKind KindOf(std::span<const uint8_t> block) {
+// The header fields that say what a block is.
+struct Header {
+  uint8_t deleted = 0;
+  uint8_t level = 0;
+  size_t live = 0;
+};
+
+Header HeaderOf(std::span<const uint8_t> block) {
+  ByteCursor in(block);
+  Header header;
+  header.deleted = in.U8();
+  header.level = in.U8();
+  in.Skip(10);  // prev, next, prefix length
+  header.live = in.U16();
+  return header;
+}
+
+BlockKind KindOf(std::span<const uint8_t> block, const Header& header) {
   if (std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0; })) {
     return BlockKind::kEmpty;
   }
-  if (block[0] == 0xFF) return BlockKind::kDeleted;
-  if (block[1] != 0) return BlockKind::kIndex;
-  return BlockKind::kData;
+  if (header.deleted == 0xFF) return BlockKind::kDeleted;
+  if (header.level != 0) return BlockKind::kIndex;
+  return header.live == 0 ? BlockKind::kEmpty : BlockKind::kData;
 }
 
 }  // namespace
@@ -106,15 +126,10 @@ BlockOutcome DecodeFp5Block(std::span<const uint8_t> block, Fp5BlockVisitor& vis
     out.why = why;
   };
   constexpr const char* kCut = "block cut short";
-  if (block.size() < kFp5HeaderSize) {
-    out.kind = block.empty() ? BlockKind::kEmpty : KindOf(block);
-    stop(block.size(), kCut);
-    return out;
-  }
-  out.kind = KindOf(block);
-  const size_t live = (size_t{block[12]} << 8) | block[13];
-  if (out.kind == BlockKind::kData && live == 0) out.kind = BlockKind::kEmpty;
-  if (out.kind != BlockKind::kData) {
+  const Header header = HeaderOf(block);
+  const size_t live = header.live;
+  out.kind = KindOf(block, header);
+  if (block.size() < kFp5HeaderSize || out.kind != BlockKind::kData) {
     if (block.size() < kFp5BlockSize) stop(block.size(), kCut);
     return out;
   }
@@ -148,14 +163,13 @@ BlockOutcome DecodeFp5Block(std::span<const uint8_t> block, Fp5BlockVisitor& vis
   out.stoppedAt = static_cast<uint32_t>(kFp5HeaderSize + live);
   while (in.remaining() > 0) {
     const size_t at = in.offset();
-    const uint8_t second = at + 1 < block.size() ? block[at + 1] : 0;
     const Token t = ReadToken(in);
     if (!in.ok()) {
       stop(at, cut ? kCut : "token runs past the live length");
       break;
     }
     if (t.kind == TokenKind::kUndefined) {
-      stop(at, kUndefinedToken[second].data());
+      stop(at, kUndefinedToken[t.second].data());
       break;
     }
     if (t.kind == TokenKind::kPush && depth == kFp5MaxDepth) {
