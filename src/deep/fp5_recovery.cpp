@@ -122,7 +122,10 @@ bool WriteRows(SourcePages& pages, const Fp5Catalogue& catalogue, const std::u16
       const auto found = slotOf.find(slot);
       if (found != slotOf.end()) row[found->second] = DecodeMacRoman(value.Bytes());
     }
-    writer.AddRow(row);
+    // A record left with values of no column (repetitions beyond the definition) is no row.
+    if (std::any_of(row.begin(), row.end(), [](const auto& value) { return value.has_value(); })) {
+      writer.AddRow(row);
+    }
   });
 
   std::vector<Fp5RecordBlock> order = catalogue.RecordBlocks();
