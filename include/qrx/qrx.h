@@ -105,7 +105,8 @@ QRX_EXPORT int32_t QRX_CALL FileRecoverEx(const qrx_utf16_t* source, const qrx_u
 QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** details,
                                            qrx_utf16_t*** grades, qrx_utf16_t*** notes);
 
-/* One table of the last recovery, as RecoveredTables hands it out. */
+/* One table of the last recovery, as RecoveredTables hands it out. Later versions may add fields
+ * at the end: the library hands out pointers to these structs, never arrays of them. */
 typedef struct qrx_table_result {
   const qrx_utf16_t* name;         /* the table's name as the source holds it */
   uint32_t columns;                /* 0 for a table with nothing recovered */
@@ -116,10 +117,10 @@ typedef struct qrx_table_result {
 } qrx_table_result;
 
 /* Hands out the tables of the last FileRecover or FileRecoverEx, one entry each (those with
- * nothing recovered included), in the order of the report. The entries stay valid until the next
- * recovery or the next call of RecoveredTables and must not be freed. Null tables gives only the
- * count. Returns the number of entries. */
-QRX_EXPORT int32_t QRX_CALL RecoveredTables(const qrx_table_result** tables);
+ * nothing recovered included), in the order of the report, as a null-terminated array of
+ * pointers. The entries stay valid until the next recovery or the next call of RecoveredTables
+ * and must not be freed. Null tables gives only the count. Returns the number of entries. */
+QRX_EXPORT int32_t QRX_CALL RecoveredTables(const qrx_table_result* const** tables);
 
 #ifdef __cplusplus
 }

@@ -82,10 +82,10 @@ QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** 
   return 0;
 }
 
-QRX_EXPORT int32_t QRX_CALL RecoveredTables(const qrx_table_result** tables) {
+QRX_EXPORT int32_t QRX_CALL RecoveredTables(const qrx_table_result* const** tables) {
   int32_t count = 0;
   try {
-    const qrx_table_result* built = g_TableResults.Build(count);
+    const qrx_table_result* const* built = g_TableResults.Build(count);
     if (tables != nullptr) *tables = built;
   } catch (...) {
     // Out of memory: the host gets no tables.

@@ -11,6 +11,7 @@ namespace KtUtils {
 // pointing into the entries themselves.
 struct TableResults::Built {
   std::vector<qrx_table_result> tables;
+  std::vector<const qrx_table_result*> pointers;
   std::vector<std::vector<const qrx_utf16_t*>> files;
 };
 
@@ -49,7 +50,7 @@ void TableResults::EndTable(uint32_t columns, uint32_t rows, std::u16string note
   entry.folder = qrx::platform::WithTrailingSeparator(folder);
 }
 
-const qrx_table_result* TableResults::Build(int32_t& count) {
+const qrx_table_result* const* TableResults::Build(int32_t& count) {
   auto built = std::make_unique<Built>();
   built->files.reserve(entries_.size());
   for (const Entry& entry : entries_) {
@@ -65,9 +66,11 @@ const qrx_table_result* TableResults::Build(int32_t& count) {
          names.data(),
          entry.note.empty() ? nullptr : reinterpret_cast<const qrx_utf16_t*>(entry.note.c_str())});
   }
+  for (const qrx_table_result& table : built->tables) built->pointers.push_back(&table);
+  built->pointers.push_back(nullptr);
   built_ = std::move(built);
   count = static_cast<int32_t>(entries_.size());
-  return built_->tables.empty() ? nullptr : built_->tables.data();
+  return built_->pointers.data();
 }
 
 }  // namespace KtUtils

@@ -34,9 +34,10 @@ class TableResults {
   // its files are.
   void EndTable(uint32_t columns, uint32_t rows, std::u16string note, const std::u16string& folder);
 
-  // The entries as the C interface hands them out, each with those of its files that still exist
-  // (a later failure may have removed one again); valid until the next call of any method.
-  const qrx_table_result* Build(int32_t& count);
+  // The entries as the C interface hands them out (a null-terminated array of pointers), each
+  // with those of its files that still exist (a later failure may have removed one again);
+  // valid until the next call of any method.
+  const qrx_table_result* const* Build(int32_t& count);
 
  private:
   struct Entry {

@@ -70,15 +70,16 @@ with tempfile.TemporaryDirectory() as folder:
 
     sample = utf16(os.path.join(samples_dir, "damaged.fp7"))
     check(qrx.FileRecoverEx(sample, utf16(os.path.join(folder, "deep")), None) == 0, "deep: 0")
-    tables = ctypes.POINTER(TableResult)()
+    tables = ctypes.POINTER(ctypes.POINTER(TableResult))()
     check(qrx.RecoveredTables(ctypes.byref(tables)) == 4, "RecoveredTables: four tables")
-    customers = tables[0]
+    check(not tables[4], "the list ends with a null pointer")
+    customers = tables[0].contents
     files = [read_utf16(customers.files[i]) for i in range(3)]
     check((read_utf16(customers.name), customers.columns, customers.rows) == ("Customers", 4, 150),
           "Customers: 4 columns, 150 rows")
     check(files == ["Customers.dbf", "Customers.dbt", "Customers.cpg"] and not customers.files[3],
           "Customers' files: %r" % files)
-    check(read_utf16(tables[1].note) == "2 damaged pages" and not tables[0].note, "notes")
+    check(read_utf16(tables[1].contents.note) == "2 damaged pages" and not customers.note, "notes")
 
     columns = [ctypes.POINTER(ctypes.c_void_p)() for _ in range(4)]
     check(qrx.RecoveryReport(*[ctypes.byref(c) for c in columns]) == 0, "RecoveryReport answers 0")

@@ -62,10 +62,10 @@ void Sweep(const std::vector<uint8_t>& bytes, Failing failing,
       EXPECT_TRUE(same != intact.end() && same->second == content) << name;
     }
     // The files each table is said to have are there: none that a failure removed again.
-    const qrx_table_result* tables = nullptr;
-    const int32_t count = RecoveredTables(&tables);
-    for (int32_t table = 0; table < count; ++table) {
-      for (const qrx_utf16_t* const* file = tables[table].files; *file != nullptr; ++file) {
+    const qrx_table_result* const* tables = nullptr;
+    RecoveredTables(&tables);
+    for (; *tables != nullptr; ++tables) {
+      for (const qrx_utf16_t* const* file = (*tables)->files; *file != nullptr; ++file) {
         const std::string name = qrx::platform::ToUtf8(reinterpret_cast<const char16_t*>(*file));
         EXPECT_TRUE(outputs.contains(name)) << name;
       }

@@ -137,17 +137,18 @@ Report FetchReport(size_t skipRows) {
     if (row <= skipRows) continue;
     report.rows.push_back({Text(items[row]), Text(details[row]), Text(notes[row])});
   }
-  const qrx_table_result* tables = nullptr;
-  const int32_t count = RecoveredTables(&tables);
-  for (int32_t i = 0; tables != nullptr && i < count; ++i) {
+  const qrx_table_result* const* tables = nullptr;
+  RecoveredTables(&tables);
+  for (; tables != nullptr && *tables != nullptr; ++tables) {
+    const qrx_table_result& source = **tables;
     TableResult& table = report.tables.emplace_back();
-    table.name = Text(tables[i].name);
-    table.columns = tables[i].columns;
-    table.rows = tables[i].rows;
-    for (const qrx_utf16_t* const* file = tables[i].files; *file != nullptr; ++file) {
+    table.name = Text(source.name);
+    table.columns = source.columns;
+    table.rows = source.rows;
+    for (const qrx_utf16_t* const* file = source.files; *file != nullptr; ++file) {
       table.files.push_back(qrx::platform::ToUtf8(reinterpret_cast<const char16_t*>(*file)));
     }
-    table.note = Text(tables[i].note);
+    table.note = Text(source.note);
   }
   return report;
 }
