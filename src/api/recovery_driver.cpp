@@ -161,12 +161,14 @@ int32_t RunDeepRecovery(const char16_t* sourcePath, const std::u16string& target
                         const deep::Options& options) {
   CFileConnector connector;
   if (const int32_t opened = OpenSource(connector, sourcePath); opened != 0) return opened;
-  // The fp7 header decides at once; otherwise the pages' own markers, and where they tell
-  // nothing, the header again. A file that nothing names is read as fp7.
+  // The header decides at once (the scan of every page costs memory that grows with the file);
+  // without one, the pages' own markers do. A file that nothing names is read as fp7.
   const HeaderFormat header = HeaderFormatOf(connector.m_hFile);
-  const int32_t scanned = header == HeaderFormat::kFp7 ? 7 : ScannedVersion(connector);
+  const int32_t version = header == HeaderFormat::kFp7   ? 7
+                          : header == HeaderFormat::kFp5 ? 5
+                                                         : ScannedVersion(connector);
   if (LogStop()) return kResultBreak;
-  if (scanned == 5 || (scanned == 0 && header == HeaderFormat::kFp5)) {
+  if (version == 5) {
     return deep::RecoverFp5(connector.m_hFile, connector.m_nFileSize, sourcePath, targetDir,
                             options);
   }

@@ -12,9 +12,12 @@ std::span<const uint8_t> SourcePages::Page(uint64_t number) {
   if (number >= PageCount()) return {};
   const uint64_t runStart = runFirst_ * pageSize_;
   if (offset < runStart || offset >= runStart + runBytes_) {
-    // Read a whole run from this page on: passes go forward, so the next pages are at hand.
+    // The page right after the run continues a pass in file order: a whole run is read from it,
+    // so the next pages are at hand. A jump elsewhere (a pass in another order) reads a short run.
+    const bool continues = runBytes_ != 0 && offset == runStart + runBytes_;
+    const size_t pages = continues || runBytes_ == 0 ? kPagesPerRun : kPagesPerJump;
     runFirst_ = number;
-    const uint64_t wanted = std::min<uint64_t>(run_.size(), fileSize_ - offset);
+    const uint64_t wanted = std::min<uint64_t>(pages * pageSize_, fileSize_ - offset);
     runBytes_ = file_.Seek(offset) ? file_.Read(run_.data(), static_cast<size_t>(wanted)) : 0;
     if (runBytes_ == 0) return {};
   }

@@ -1,5 +1,6 @@
-// The pages of a source file, read straight from the file in large runs: pass after pass in file
-// order, or one page at a time where a later pass needs only some of them. A page that the file
+// The pages of a source file, read straight from the file in runs: a long run where a pass goes on
+// in file order, a short one where a pass jumps (one in record id order through a file whose
+// blocks lie out of order), so that a jump costs a few pages, not a long run. A page that the file
 // ends inside of comes back short; a page that cannot be read comes back empty.
 #pragma once
 
@@ -24,6 +25,7 @@ class SourcePages {
 
  private:
   static constexpr size_t kPagesPerRun = 256;
+  static constexpr size_t kPagesPerJump = 16;
 
   qrx::platform::File& file_;
   uint64_t fileSize_;
