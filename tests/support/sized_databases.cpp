@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "support/fp5_file_builder.h"
+
 std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape) {
   const size_t perTable = shape.records / shape.tables;
   const size_t recordBytes = shape.megabytes * 1024 * 1024 / shape.records;
@@ -21,4 +23,35 @@ std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape) {
     }
   }
   return tables;
+}
+
+void WriteSizedFp5(const std::filesystem::path& path, size_t megabytes) {
+  using namespace fp5file;
+  const size_t blocks = megabytes * 1024 - kFirstBlockOffset / kBlockSize - 1;
+  FileWriter file(path);
+  size_t written = 0;
+  BlockWriter out(kMaxPayload, [&](const Block& block) {
+    file.Add(block);
+    ++written;
+  });
+  Catalogue catalogue;
+  catalogue.fields = {{1, "Name"}, {2, "Amount", kNumber}, {3, "Note"}};
+  catalogue.order = {1, 2, 3};
+  WriteCatalogue(out, catalogue);
+  const std::string padding(200, 'p');
+  // The record-id list takes about one block per 300 records.
+  uint32_t records = 0;
+  out.Push(5);
+  while ((written + 1) * (1 + 1.0 / 300) < blocks) {
+    ++records;
+    WriteRecord(out, {records,
+                      {{1, "Name " + std::to_string(records)},
+                       {2, std::to_string(records * 7 % 1000)},
+                       {3, padding + std::to_string(records)}}});
+  }
+  out.Pop().Push(0x0D);
+  for (uint32_t id = 1; id <= records && written + 1 < blocks; ++id) out.Data(Vli(id));
+  out.Pop();
+  out.Flush();
+  file.Finish();
 }
