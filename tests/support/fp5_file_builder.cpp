@@ -379,6 +379,12 @@ void WriteCatalogue(TokenWriter& out, const Catalogue& catalogue) {
   out.Pop(2);
 }
 
+void WriteFileMarker(BlockWriter& out) {
+  const std::string marker = std::string(1, '\0') + "HBAM3016AUG95";
+  out.KeyZero(Bytes(marker.begin(), marker.end()));
+  out.Flush();
+}
+
 void WriteRecord(TokenWriter& out, const Record& record) {
   out.Push(record.id);
   for (const Value& value : record.values) {
@@ -410,8 +416,7 @@ void WriteRecordIds(TokenWriter& out, const std::vector<Record>& records) {
 std::vector<Block> LayOut(const Catalogue& catalogue, const std::vector<Record>& records,
                           size_t capacity) {
   BlockWriter out(capacity);
-  const std::string marker = std::string(1, '\0') + "HBAM3016AUG95";
-  out.KeyZero(Bytes(marker.begin(), marker.end()));
+  WriteFileMarker(out);
   WriteCatalogue(out, catalogue);
   WriteRecords(out, records);
   WriteRecordIds(out, records);

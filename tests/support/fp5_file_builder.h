@@ -188,6 +188,9 @@ struct Record {
   std::vector<Value> values;
 };
 
+// The file marker at the root (key 0), alone in the first data block as the program writes it.
+void WriteFileMarker(BlockWriter& out);
+
 // One record under 5/R: its values, then the 0xFC bookkeeping key.
 void WriteRecord(TokenWriter& out, const Record& record);
 // 5, every record, pop.
@@ -195,7 +198,7 @@ void WriteRecords(TokenWriter& out, const std::vector<Record>& records);
 // 0D: one data item per record id.
 void WriteRecordIds(TokenWriter& out, const std::vector<Record>& records);
 
-// The root's file marker, the catalogue, the records and the record-id list in blocks of
+// The file marker, the catalogue, the records and the record-id list in blocks of
 // `capacity` payload bytes.
 std::vector<Block> LayOut(const Catalogue& catalogue, const std::vector<Record>& records,
                           size_t capacity = kMaxPayload);

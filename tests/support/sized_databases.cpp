@@ -37,6 +37,7 @@ void WriteSizedFp5(const std::filesystem::path& path, size_t megabytes) {
   Catalogue catalogue;
   catalogue.fields = {{1, "Name"}, {2, "Amount", kNumber}, {3, "Note"}};
   catalogue.order = {1, 2, 3};
+  WriteFileMarker(out);
   WriteCatalogue(out, catalogue);
   const std::string padding(200, 'p');
   // The record-id list takes about one block per 300 records.
