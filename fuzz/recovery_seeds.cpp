@@ -105,6 +105,9 @@ int main(int argc, char** argv) {
   WriteVariants(*seeds, "fp5", Fp5WithIdlePages());
   WriteVariants(*seeds, "fp7", Fp7WithIdlePages());
   WriteVariants(*seeds, "fp5-as-written", AsWrittenFp5());
+  fp5file::BlockWriter recordsOnly;  // the definitions lost
+  fp5file::WriteRecords(recordsOnly, {{7, {{1, "a"}, {9, "b", 2}}}, {300, {{70, "c"}}}});
+  WriteFileBytes(*seeds / "fp5-records-only", fp5file::MakeFile(recordsOnly.Blocks()));
   WriteFileBytes(*seeds / "fp7-hostile", HostileFp7());
   WriteFileBytes(*seeds / "fp7-wide-record", Fp7WideRecordThenNarrowOnes(40));
   WriteFileBytes(*seeds / "fp5-wide-records", Fp5WideRecordsThenNarrowOnes(40));
