@@ -9,6 +9,7 @@
 #include "api/crash_filter.h"
 #include "api/library_state.h"
 #include "api/required_info.h"
+#include "deep/fp5_recovery.h"
 #include "deep/fp7_recovery.h"
 #include "diag/log.h"
 #include "diag/result_codes.h"
@@ -137,27 +138,37 @@ bool LogStop() {
   return true;
 }
 
-// Whether the file header names an fp7 file: the common magic, then "HBAM7".
-bool HeaderSaysFp7(qrx::platform::File& file) {
-  static constexpr uint8_t kMagic[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x05,
-                                       0x00, 0x02, 0x00, 0x02, 0xC0, 'H',  'B',  'A',  'M',  '7'};
-  uint8_t header[sizeof kMagic] = {};
-  return file.Seek(0) && file.Read(header, sizeof header) == sizeof header &&
-         std::equal(std::begin(kMagic), std::end(kMagic), header);
+// What the file header names: both formats open with a common magic, which fp7 files follow
+// with "HBAM7".
+enum class HeaderFormat { kNone, kFp5, kFp7 };
+
+HeaderFormat HeaderFormatOf(qrx::platform::File& file) {
+  static constexpr uint8_t kMagic[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01,
+                                       0x00, 0x05, 0x00, 0x02, 0x00, 0x02, 0xC0};
+  static constexpr uint8_t kFp7[] = {'H', 'B', 'A', 'M', '7'};
+  uint8_t header[sizeof kMagic + sizeof kFp7] = {};
+  if (!file.Seek(0) || file.Read(header, sizeof header) != sizeof header ||
+      !std::equal(std::begin(kMagic), std::end(kMagic), header)) {
+    return HeaderFormat::kNone;
+  }
+  return std::equal(std::begin(kFp7), std::end(kFp7), header + sizeof kMagic) ? HeaderFormat::kFp7
+                                                                              : HeaderFormat::kFp5;
 }
 
 int32_t RunDeepRecovery(const char16_t* sourcePath, const std::u16string& targetDir,
                         const deep::Options& options) {
   CFileConnector connector;
   if (const int32_t opened = OpenSource(connector, sourcePath); opened != 0) return opened;
-  // A damaged header does not make a file fp5: only the pages' own markers do.
-  if (HeaderSaysFp7(connector.m_hFile) || ScannedVersion(connector) != 5) {
-    if (LogStop()) return kResultBreak;
-    return deep::RecoverFp7(connector.m_hFile, connector.m_nFileSize, targetDir, options);
-  }
+  // The fp7 header decides at once; otherwise the pages' own markers, and where they tell
+  // nothing, the header again. A file that nothing names is read as fp7.
+  const HeaderFormat header = HeaderFormatOf(connector.m_hFile);
+  const int32_t scanned = header == HeaderFormat::kFp7 ? 7 : ScannedVersion(connector);
   if (LogStop()) return kResultBreak;
-  g_Log.LogLine("An fp5 file: deep recovery reads fp7 files only so far; classic recovery is used");
-  return RunParserFor(5, connector, targetDir.c_str());
+  if (scanned == 5 || (scanned == 0 && header == HeaderFormat::kFp5)) {
+    return deep::RecoverFp5(connector.m_hFile, connector.m_nFileSize, sourcePath, targetDir,
+                            options);
+  }
+  return deep::RecoverFp7(connector.m_hFile, connector.m_nFileSize, targetDir, options);
 }
 
 // The options as the library knows them, or nullopt when they ask for what it does not have.

@@ -25,6 +25,7 @@ class ByteCursor {
   uint8_t U8() { return Has(1) ? bytes_[offset_++] : 0; }
   uint16_t U16() { return static_cast<uint16_t>(Number(2)); }
   uint32_t U24() { return static_cast<uint32_t>(Number(3)); }
+  uint32_t U32() { return static_cast<uint32_t>(Number(4)); }
   uint64_t U64() { return Number(8); }
 
   std::span<const uint8_t> Bytes(size_t count) {

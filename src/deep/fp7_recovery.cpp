@@ -6,15 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
 #include "deep/fp7_catalogue.h"
 #include "deep/fp7_page.h"
 #include "deep/fp7_stored_objects.h"
 #include "deep/fp7_table_rows.h"
 #include "deep/fp7_text.h"
+#include "deep/progress.h"
+#include "deep/recovery_report.h"
 #include "deep/source_pages.h"
+#include "deep/stop_request.h"
 #include "deep/stored_file.h"
 #include "deep/table_writer.h"
+#include "deep/target_folder.h"
 #include "diag/log.h"
 #include "diag/report.h"
 #include "diag/result_codes.h"
@@ -47,30 +50,6 @@ std::string Narrow(const std::u16string& text) {
 std::u16string Numbered(const char* prefix, uint64_t id) {
   return ToWide((prefix + std::to_string(id)).c_str());
 }
-
-// A percentage that only rises, sent to the host when it changes.
-class Progress {
- public:
-  Progress(const char16_t* text, uint64_t totalWork, int32_t from, int32_t to)
-      : text_(text), total_(std::max<uint64_t>(1, totalWork)), from_(from), to_(to) {}
-  void Advance() {
-    ++done_;
-    const auto percent =
-        static_cast<int32_t>(from_ + (to_ - from_) * std::min(done_, total_) / total_);
-    if (percent > shown_) {
-      shown_ = percent;
-      g_StatusLink.SBar(text_, percent);
-    }
-  }
-
- private:
-  const char16_t* text_;
-  uint64_t total_;
-  int32_t from_;
-  int32_t to_;
-  uint64_t done_ = 0;
-  int32_t shown_ = 0;
-};
 
 ColumnKind KindOf(const Fp7Column& column) {
   if (column.FieldClass() == kSummaryClass) return ColumnKind::kText;
@@ -115,38 +94,6 @@ std::u16string TableName(uint64_t id, const Fp7Table& table) {
   return name.empty() ? Numbered("Table_", id) : name;
 }
 
-// What the report says of one table.
-struct TableOutcome {
-  std::u16string name;
-  size_t columns = 0;
-  TableSummary summary;
-  uint32_t conflicts = 0;
-  uint32_t damagedPages = 0;
-};
-
-std::u16string Joined(const std::vector<std::u16string>& parts, const char16_t* separator) {
-  std::u16string joined;
-  for (const std::u16string& part : parts) {
-    if (!joined.empty()) joined += separator;
-    joined += part;
-  }
-  return joined;
-}
-
-std::u16string NoteOf(const TableOutcome& table) {
-  std::vector<std::u16string> parts;
-  if (table.summary.writeFailed) parts.push_back(u"not written (see the log)");
-  if (!table.summary.files.empty()) parts.push_back(Joined(table.summary.files, u", "));
-  const auto count = [&](uint32_t n, const char* what) {
-    if (n != 0) parts.push_back(ToWide((std::to_string(n) + " " + what).c_str()));
-  };
-  count(table.damagedPages, table.damagedPages == 1 ? "damaged page" : "damaged pages");
-  count(table.conflicts, table.conflicts == 1 ? "conflict" : "conflicts");
-  count(table.summary.valuesNotTyped, "values not typed");
-  count(table.summary.charactersNotEncoded, "characters not encoded");
-  return Joined(parts, u"; ");
-}
-
 // What the third pass wrote.
 struct StoredFiles {
   std::vector<std::u16string> names;
@@ -156,23 +103,7 @@ struct StoredFiles {
 
 void Report(const std::vector<TableOutcome>& tables, const StoredFiles& stored, uint64_t dataPages,
             uint64_t damagedPages) {
-  const double damagedShare = dataPages == 0 ? 1.0 : static_cast<double>(damagedPages) / dataPages;
-  g_Report.SetGrade(damagedPages == 0 ? 3 : damagedShare <= 0.1 ? 2 : 1);
-  std::vector<std::u16string> names;
-  for (const TableOutcome& table : tables) names.push_back(table.name);
-  const std::u16string total = ToWide(
-      ("Total " + std::to_string(tables.size()) + (tables.size() == 1 ? " table" : " tables"))
-          .c_str());
-  g_Report.AddEntry(total.c_str(), Joined(names, u", ").c_str(), nullptr);
-  for (const TableOutcome& table : tables) {
-    const std::u16string detail = table.summary.rows == 0 && !table.summary.written
-                                      ? std::u16string(u"Empty")
-                                      : ToWide((std::to_string(table.columns) + " columns, " +
-                                                std::to_string(table.summary.rows) + " rows")
-                                                   .c_str());
-    const std::u16string note = NoteOf(table);
-    g_Report.AddEntry(table.name.c_str(), detail.c_str(), note.empty() ? nullptr : note.c_str());
-  }
+  ReportTables(tables, dataPages, damagedPages);
   if (stored.names.empty() && !stored.anyFailed) return;
   const std::u16string detail =
       ToWide((std::to_string(stored.names.size()) + (stored.names.size() == 1 ? " file" : " files"))
@@ -181,12 +112,6 @@ void Report(const std::vector<TableOutcome>& tables, const StoredFiles& stored, 
   if (stored.anyFailed) note += u"; some not written (see the log)";
   if (stored.cut) note += u"; cut at the limit for stored files";
   g_Report.AddEntry(u"Stored files", detail.c_str(), note.c_str());
-}
-
-bool StopRequested() {
-  if (!BreakRequested()) return false;
-  g_Log.LogLine("BreakFlag");
-  return true;
 }
 
 // The first pass: every page once.
@@ -238,7 +163,7 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table,
                 TableOutcome& outcome) {
   const std::map<uint32_t, TableColumn> columns = OutputColumns(table);
   outcome.columns = columns.size();
-  outcome.damagedPages = table.damagedPages;
+  outcome.damagedUnits = table.damagedPages;
   g_Log.LogFormat("Table \"%s\" (id %llu): %zu columns, records on %zu pages",
                   Narrow(outcome.name).c_str(), static_cast<unsigned long long>(tableId),
                   columns.size(), table.recordPages.size());
@@ -376,11 +301,7 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
     g_Log.LogLine("No records found");
     return kResultNothing;
   }
-  if (!qrx::platform::IsDirectory(targetDir) && !qrx::platform::CreateDirectory(targetDir)) {
-    g_Log.LogFormat("Target folder cannot be created: %s: %s", Narrow(targetDir).c_str(),
-                    qrx::platform::ErrorText(qrx::platform::LastError()).c_str());
-    return kResultWriteFailed;
-  }
+  if (!MakeTargetFolder(targetDir)) return kResultWriteFailed;
 
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.NextPass(Pass3Text);

@@ -1,0 +1,199 @@
+#include "deep/fp5_block.h"
+
+#include <algorithm>
+#include <array>
+
+namespace deep {
+namespace {
+
+enum class TokenKind { kValue, kData, kPush, kPop, kUndefined };
+
+struct Token {
+  TokenKind kind = TokenKind::kUndefined;
+  Fp5Key key;
+  std::span<const uint8_t> bytes;  // the value, the data item or the pushed component
+};
+
+// Reads the token at the cursor. When it runs past the bytes the cursor fails and the token is
+// not to be used.
+Token ReadToken(ByteCursor& in) {
+  Token t;
+  const uint8_t c = in.U8();
+  if (c == 0x00 || (c >= 0x40 && c <= 0x7F)) {
+    t.kind = TokenKind::kValue;
+    t.key.number = c == 0 ? 0 : c - 0x40u;
+    t.bytes = in.Bytes(in.U8());
+  } else if (c <= 0x3F) {
+    t.kind = TokenKind::kValue;
+    t.key.isBytes = true;
+    t.key.bytes = in.Bytes(c);
+    t.bytes = in.Bytes(in.U8());
+  } else if (c <= 0xBF) {
+    t.kind = TokenKind::kData;
+    t.bytes = in.Bytes(c - 0x80u);
+  } else if (c == 0xC0) {
+    t.kind = TokenKind::kPop;
+  } else if (c <= 0xFE) {
+    t.kind = TokenKind::kPush;
+    t.bytes = in.Bytes(c - 0xC0u);
+  } else {
+    const uint8_t d = in.U8();
+    if (d >= 0x01 && d <= 0x04) {
+      t.kind = TokenKind::kValue;
+      t.key.isBytes = true;
+      t.key.bytes = in.Bytes(d);
+      t.bytes = in.Bytes(in.U16());
+    } else if (d >= 0x40 && d <= 0x80) {
+      t.kind = TokenKind::kValue;
+      t.key.number = d - 0x40u;
+      t.bytes = in.Bytes(in.U16());
+    }
+  }
+  return t;
+}
+
+// "undefined token FF NN" for every second byte, built once at compile time.
+using Reason = std::array<char, 24>;
+constexpr std::array<Reason, 256> kUndefinedToken = [] {
+  std::array<Reason, 256> texts{};
+  constexpr char kText[] = "undefined token FF ";
+  constexpr char kHex[] = "0123456789ABCDEF";
+  for (size_t second = 0; second < 256; ++second) {
+    size_t i = 0;
+    for (; kText[i] != 0; ++i) texts[second][i] = kText[i];
+    texts[second][i++] = kHex[second >> 4];
+    texts[second][i++] = kHex[second & 15];
+    texts[second][i] = 0;
+  }
+  return texts;
+}();
+
+BlockKind KindOf(std::span<const uint8_t> block) {
+  if (std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0; })) {
+    return BlockKind::kEmpty;
+  }
+  if (block[0] == 0xFF) return BlockKind::kDeleted;
+  if (block[1] != 0) return BlockKind::kIndex;
+  return BlockKind::kData;
+}
+
+}  // namespace
+
+std::optional<uint64_t> ReadFp5Number(ByteCursor& in) {
+  const uint8_t b0 = in.U8();
+  if (!in.ok() || b0 >= 0xF8) return std::nullopt;
+  // Lead byte ranges, the bits of the lead byte that count, and where each length's range starts.
+  struct Form {
+    uint8_t below;
+    uint8_t mask;
+    uint64_t base;
+  };
+  static constexpr Form kForms[] = {{0x80, 0x7F, 0},
+                                    {0xC0, 0x3F, 0x80},
+                                    {0xE0, 0x1F, 0x4080},
+                                    {0xF0, 0x0F, 0x204080},
+                                    {0xF8, 0x07, 0x10204080}};
+  size_t extra = 0;
+  while (b0 >= kForms[extra].below) ++extra;
+  const std::span<const uint8_t> rest = in.Bytes(extra);
+  if (!in.ok()) return std::nullopt;
+  uint64_t value = b0 & kForms[extra].mask;
+  for (const uint8_t b : rest) value = (value << 8) | b;
+  return kForms[extra].base + value;
+}
+
+std::optional<uint64_t> Fp5Number(std::span<const uint8_t> bytes) {
+  ByteCursor in(bytes);
+  const std::optional<uint64_t> number = ReadFp5Number(in);
+  return number && in.remaining() == 0 ? number : std::nullopt;
+}
+
+BlockOutcome DecodeFp5Block(std::span<const uint8_t> block, Fp5BlockVisitor& visitor) {
+  BlockOutcome out;
+  block = block.first(std::min(block.size(), kFp5BlockSize));
+  const auto stop = [&out](size_t at, const char* why) {
+    out.damaged = true;
+    out.stoppedAt = static_cast<uint32_t>(at);
+    out.why = why;
+  };
+  constexpr const char* kCut = "block cut short";
+  if (block.size() < kFp5HeaderSize) {
+    out.kind = block.empty() ? BlockKind::kEmpty : KindOf(block);
+    stop(block.size(), kCut);
+    return out;
+  }
+  out.kind = KindOf(block);
+  const size_t live = (size_t{block[12]} << 8) | block[13];
+  if (out.kind == BlockKind::kData && live == 0) out.kind = BlockKind::kEmpty;
+  if (out.kind != BlockKind::kData) {
+    if (block.size() < kFp5BlockSize) stop(block.size(), kCut);
+    return out;
+  }
+  if (live > kFp5MaxLive) {
+    // The header is wrong, so where the live payload ends is unknown: nothing is read.
+    stop(12, "live length past the end of the block");
+    return out;
+  }
+
+  ByteCursor in(block.first(std::min(block.size(), kFp5HeaderSize + live)), kFp5HeaderSize);
+  const bool cut = block.size() < kFp5HeaderSize + live;
+  std::array<Fp5Part, kFp5MaxDepth> path;
+  size_t depth = 0;
+  std::optional<Token> held;
+  const auto handOn = [&] {
+    if (!held) return;
+    const Fp5Path open(path.data(), depth);
+    switch (held->kind) {
+      case TokenKind::kValue:
+        visitor.OnValue(open, held->key, held->bytes);
+        break;
+      case TokenKind::kData:
+        visitor.OnData(open, held->bytes);
+        break;
+      default:
+        visitor.OnPush(open);
+        break;
+    }
+    held.reset();
+  };
+  out.stoppedAt = static_cast<uint32_t>(kFp5HeaderSize + live);
+  while (in.remaining() > 0) {
+    const size_t at = in.offset();
+    const uint8_t second = at + 1 < block.size() ? block[at + 1] : 0;
+    const Token t = ReadToken(in);
+    if (!in.ok()) {
+      stop(at, cut ? kCut : "token runs past the live length");
+      break;
+    }
+    if (t.kind == TokenKind::kUndefined) {
+      stop(at, kUndefinedToken[second].data());
+      break;
+    }
+    if (t.kind == TokenKind::kPush && depth == kFp5MaxDepth) {
+      static_assert(kFp5MaxDepth == 64, "the reason below names the depth");
+      stop(at, "path nested deeper than 64 levels");
+      break;
+    }
+    ++out.tokens;
+    handOn();
+    switch (t.kind) {
+      case TokenKind::kPush:
+        path[depth++] = t.bytes;
+        held = t;
+        break;
+      case TokenKind::kPop:
+        if (depth > 0) --depth;  // the last block of the file closes more than it opens
+        break;
+      default:
+        held = t;
+        break;
+    }
+  }
+  if (!out.damaged) {
+    handOn();
+    if (cut) stop(block.size(), kCut);
+  }
+  return out;
+}
+
+}  // namespace deep

@@ -1,0 +1,51 @@
+#include "deep/recovery_report.h"
+
+#include "diag/report.h"
+#include "platform/text.h"
+
+namespace deep {
+
+std::u16string Joined(const std::vector<std::u16string>& parts, const char16_t* separator) {
+  std::u16string joined;
+  for (const std::u16string& part : parts) {
+    if (!joined.empty()) joined += separator;
+    joined += part;
+  }
+  return joined;
+}
+
+std::u16string NoteOf(const TableOutcome& table) {
+  std::vector<std::u16string> parts;
+  if (table.summary.writeFailed) parts.push_back(u"not written (see the log)");
+  if (!table.summary.files.empty()) parts.push_back(Joined(table.summary.files, u", "));
+  const auto count = [&](uint32_t n, const std::string& what) {
+    if (n != 0) parts.push_back(ToWide(std::to_string(n) + " " + what));
+  };
+  const std::string damaged = std::string("damaged ") + table.unit;
+  count(table.damagedUnits, table.damagedUnits == 1 ? damaged : damaged + "s");
+  count(table.conflicts, table.conflicts == 1 ? "conflict" : "conflicts");
+  count(table.summary.valuesNotTyped, "values not typed");
+  count(table.summary.charactersNotEncoded, "characters not encoded");
+  return Joined(parts, u"; ");
+}
+
+void ReportTables(const std::vector<TableOutcome>& tables, uint64_t dataUnits,
+                  uint64_t damagedUnits) {
+  const double damagedShare = dataUnits == 0 ? 1.0 : static_cast<double>(damagedUnits) / dataUnits;
+  g_Report.SetGrade(damagedUnits == 0 ? 3 : damagedShare <= 0.1 ? 2 : 1);
+  std::vector<std::u16string> names;
+  for (const TableOutcome& table : tables) names.push_back(table.name);
+  const std::u16string total = ToWide("Total " + std::to_string(tables.size()) +
+                                      (tables.size() == 1 ? " table" : " tables"));
+  g_Report.AddEntry(total.c_str(), Joined(names, u", ").c_str(), nullptr);
+  for (const TableOutcome& table : tables) {
+    const std::u16string detail = table.summary.rows == 0 && !table.summary.written
+                                      ? std::u16string(u"Empty")
+                                      : ToWide(std::to_string(table.columns) + " columns, " +
+                                               std::to_string(table.summary.rows) + " rows");
+    const std::u16string note = NoteOf(table);
+    g_Report.AddEntry(table.name.c_str(), detail.c_str(), note.empty() ? nullptr : note.c_str());
+  }
+}
+
+}  // namespace deep
