@@ -293,10 +293,9 @@ namespace {
 
 constexpr size_t kProgramPieceSize = 210;  // the piece size of long values in real files
 
-Bytes FieldFlags(const Field& field, bool withType) {
-  const uint8_t type = withType ? static_cast<uint8_t>(field.type) : uint8_t{0};
-  return {
-      field.stored ? uint8_t{1} : uint8_t{3}, type, 1, 0, 0, 1, 0, 0, 0, 0, 0, field.repetitions};
+Bytes FieldFlags(const Field& field) {
+  const uint8_t stored = field.stored ? 1 : 3;
+  return {stored, field.type, 1, 0, 0, 1, 0, 0, 0, 0, 0, field.repetitions};
 }
 
 // `01 <id>` as field lists hold a field id (the length of the number, then the number).
@@ -371,10 +370,9 @@ void WriteCatalogue(TokenWriter& out, const Catalogue& catalogue) {
   }
   out.Push(5);
   for (const Field& field : catalogue.fields) {
-    out.Push(field.id)
-        .Value(1, MacRoman(field.name))
-        .Value(2, FieldFlags(field, catalogue.typesInFlags))
-        .Pop();
+    out.Push(field.id).Value(1, MacRoman(field.name));
+    if (catalogue.withFlags) out.Value(2, FieldFlags(field));
+    out.Pop();
   }
   out.Pop(2);
 }

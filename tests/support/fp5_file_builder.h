@@ -155,7 +155,7 @@ struct Catalogue {
   std::vector<Field> fields;       // under 3/5/F
   std::vector<uint32_t> order;     // 3/3, none when empty
   bool typeMembersAsData = false;  // 3/2/T members as data items 81 F, else as C1 F C0
-  bool typesInFlags = true;        // flag byte 1 holds the type (else 0: only 3/2 tells)
+  bool withFlags = true;           // key 2 of 3/5/F (else only 3/2 tells the types)
 };
 
 // 3 key 0 (the highest field id), 3/2 (the fields of each type), 3/3, 3/5.

@@ -39,7 +39,9 @@ Catalogue People() {
 std::string Note(uint32_t id, size_t length) {
   std::string text = "note " + std::to_string(id) + ":";
   while (text.size() < length) text += " and more of " + std::to_string(id);
-  return text.substr(0, length);
+  text.resize(length);
+  if (text.back() == ' ') text.back() = '.';  // a dBase field loses trailing blanks
+  return text;
 }
 
 Record Person(uint32_t id) {
@@ -159,11 +161,12 @@ TEST_F(DeepFp5Crafted, OnlyLiveBytesOfDataBlocksAreRead) {
   }
 }
 
-// Definitions written after the records, with the types only in 3/2 (in either member form).
+// Definitions written after the records, without their flags: the types come from the type lists
+// (in either member form).
 TEST_F(DeepFp5Crafted, TypesComeFromTheTypeListsWhereverTheDefinitionsLie) {
   for (const bool asData : {false, true}) {
     Catalogue catalogue = People();
-    catalogue.typesInFlags = false;
+    catalogue.withFlags = false;
     catalogue.typeMembersAsData = asData;
     BlockWriter out;
     WriteRecords(out, People(12));
@@ -240,7 +243,7 @@ TEST_P(DeepFp5Damaged, CostsOnlyTheRowsOnTheDamagedBlock) {
     touched[record.id] = kind != "shuffled" && (Holds(live, TokenOf(record.values[0])) ||
                                                 Holds(live, TokenOf(record.values[3])));
   }
-  ASSERT_GT(std::count(touched.begin(), touched.end(), true), 2);
+  ASSERT_TRUE(kind == "shuffled" || std::count(touched.begin(), touched.end(), true) > 2);
   if (kind == "zeroed") damage::ZeroPage(file, kBlocks, hit + 1);
   if (kind == "noise") damage::NoisePage(file, kBlocks, hit + 1, 11);
   if (kind == "bad token") {
