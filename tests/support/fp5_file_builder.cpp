@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <sstream>
 #include <stdexcept>
 
 namespace fp5file {
@@ -16,9 +17,6 @@ void Append(Bytes& out, ByteView bytes) {
 }
 void AppendBigEndian(Bytes& out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-ByteView View(const Bytes& bytes) {
-  return {bytes.data(), bytes.size()};
 }
 
 // Unicode of MacRoman 0x80-0xFF.
@@ -176,11 +174,6 @@ TokenWriter& TokenWriter::LengthCheck(uint32_t total, uint8_t first) {
   return *this;
 }
 
-TokenWriter& TokenWriter::Raw(ByteView bytes) {
-  Emit(Bytes(bytes.begin(), bytes.end()), Effect::kToken);
-  return *this;
-}
-
 void TokenWriter::Emit(Bytes token, Effect) {
   Append(bytes_, token);
 }
@@ -233,31 +226,13 @@ Bytes BlockBytes(const Block& block, uint32_t previous, uint32_t next) {
   AppendBigEndian(out, next, 4);
   AppendBigEndian(out, block.prefix + 1, 2);
   AppendBigEndian(out, block.payload.size(), 2);
-  Append(out, View(block.payload));
-  Append(out, View(block.stale));
+  Append(out, block.payload);
+  Append(out, block.stale);
   out.resize(kBlockSize, 0);
   return out;
 }
 
-Bytes MakeFile(const std::vector<Block>& blocks) {
-  Bytes file = FileHeader();
-  file.resize(kFirstBlockOffset, 0);
-  Bytes entries;
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    AddRootEntry(entries, blocks[i], static_cast<uint32_t>(i + 2));
-  }
-  const auto highest = static_cast<uint32_t>(blocks.size() + 1);
-  Append(file, View(BlockBytes(Root(entries), 0, highest)));
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    const auto number = static_cast<uint32_t>(i + 2);
-    Append(file, View(BlockBytes(blocks[i], i == 0 ? 0 : number - 1,
-                                 number == highest ? 0 : number + 1)));
-  }
-  return file;
-}
-
-FileWriter::FileWriter(const std::filesystem::path& path)
-    : out_(path, std::ios::binary | std::ios::trunc) {
+FileWriter::FileWriter(std::ostream& out) : out_(out) {
   Bytes start = FileHeader();
   start.resize(kFirstBlockOffset + kBlockSize, 0);  // the root follows at Finish
   out_.write(reinterpret_cast<const char*>(start.data()),
@@ -283,8 +258,17 @@ void FileWriter::Finish() {
   const Bytes root = BlockBytes(Root(rootEntries_), 0, count_ + 1);
   out_.seekp(static_cast<std::streamoff>(kFirstBlockOffset));
   out_.write(reinterpret_cast<const char*>(root.data()), static_cast<std::streamsize>(root.size()));
-  out_.close();
+  out_.flush();
   if (!out_) throw std::runtime_error("fp5 file builder: cannot write the file");
+}
+
+Bytes MakeFile(const std::vector<Block>& blocks) {
+  std::stringstream out;
+  FileWriter file(out);
+  for (const Block& block : blocks) file.Add(block);
+  file.Finish();
+  const std::string bytes = out.str();
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 // --- Catalogue and records ---
@@ -309,7 +293,7 @@ Bytes FieldKey(const Value& value) {
   Bytes key;
   if (value.repetition > 1) {
     key = Vli(value.field);
-    Append(key, View(Vli(value.repetition)));
+    Append(key, Vli(value.repetition));
   } else if (value.keyForm == KeyForm::kTwoByte) {
     if (value.field < 0x80 || value.field >= 0x4080) Refuse("no 2-byte form for this field");
     key = Vli(value.field);
@@ -363,7 +347,7 @@ void WriteCatalogue(TokenWriter& out, const Catalogue& catalogue) {
     out.Push(3);
     for (size_t n = 0; n < catalogue.order.size(); ++n) {
       Bytes key = {0x00};
-      Append(key, View(Vli(static_cast<uint32_t>(n + 1))));
+      Append(key, Vli(static_cast<uint32_t>(n + 1)));
       out.KeyedValue(key, FieldReference(catalogue.order[n]));
     }
     out.Pop();

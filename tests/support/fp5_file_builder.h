@@ -16,9 +16,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,8 +56,6 @@ class TokenWriter {
   TokenWriter& Data(ByteView item);      // 80-BF
   // 01 FF 05 `first` and the 4-byte total length, closing a long value.
   TokenWriter& LengthCheck(uint32_t total, uint8_t first = 0x24);
-  // Bytes as they are (damage, tokens no file holds).
-  TokenWriter& Raw(ByteView bytes);
 
   // Everything written, as one stream (a BlockWriter keeps blocks instead).
   const Bytes& bytes() const { return bytes_; }
@@ -107,16 +104,15 @@ class BlockWriter : public TokenWriter {
   std::vector<Bytes> openPushes_;
 };
 
-// The 1024 bytes of block `number` (its header and contents).
+// A block's 1024 bytes: its header, with the links given, and its contents.
 Bytes BlockBytes(const Block& block, uint32_t previous, uint32_t next);
-// The file header, the unused kilobyte, the root index block (block 1, level 1: where each data
-// block's path starts, as many as fit) and `blocks` as blocks 2, 3, ... chained by their links.
-Bytes MakeFile(const std::vector<Block>& blocks);
 
-// The same, streamed into a file block by block (for files too large to hold).
+// Writes a whole file block by block: the file header, the unused kilobyte, the root index block
+// (block 1, level 1: where each data block's path starts, as many as fit) and the blocks added as
+// blocks 2, 3, ... chained by their links.
 class FileWriter {
  public:
-  explicit FileWriter(const std::filesystem::path& path);
+  explicit FileWriter(std::ostream& out);
   void Add(const Block& block);
   // Writes the last block and the root; the file is complete after it.
   void Finish();
@@ -124,11 +120,14 @@ class FileWriter {
  private:
   void Write(const Block& block, uint32_t next);
 
-  std::ofstream out_;
+  std::ostream& out_;
   Bytes rootEntries_;
   Block held_;
   uint32_t count_ = 0;
 };
+
+// The same in memory.
+Bytes MakeFile(const std::vector<Block>& blocks);
 
 // --- Where the table's facts live ---
 

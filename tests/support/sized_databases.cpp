@@ -1,5 +1,6 @@
 #include "support/sized_databases.h"
 
+#include <fstream>
 #include <string>
 
 #include "support/fp5_file_builder.h"
@@ -28,7 +29,8 @@ std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape) {
 void WriteSizedFp5(const std::filesystem::path& path, size_t megabytes) {
   using namespace fp5file;
   const double blocks = static_cast<double>(megabytes * 1024 - kFirstBlockOffset / kBlockSize - 1);
-  FileWriter file(path);
+  std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+  FileWriter file(stream);
   size_t written = 0;
   BlockWriter out(kMaxPayload, [&](const Block& block) {
     file.Add(block);

@@ -137,11 +137,11 @@ TEST_F(DeepFp5Crafted, LongValuesInBothPieceFormsAndAcrossBlocksComeBackWhole) {
 
 TEST_F(DeepFp5Crafted, OnlyLiveBytesOfDataBlocksAreRead) {
   std::vector<Block> blocks = LayOut(People(), People(30), 560);
-  BlockWriter stale;
+  TokenWriter stale;
   stale.Value(1, MacRoman("STALE")).Pop(4);
   WriteRecords(stale, {{999, {{1, "STALE"}}}});
   stale.Push(3).Push(5).Push(9).Value(1, MacRoman("Ghost")).Value(2, Bytes(12, 1)).Pop(3);
-  for (Block& block : blocks) block.stale = stale.Blocks()[0].payload;
+  for (Block& block : blocks) block.stale = stale.bytes();
   // A deleted block and an index block, both holding what looks like records.
   BlockWriter other;
   WriteRecords(other, {{998, {{1, "deleted"}}}});
