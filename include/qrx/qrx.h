@@ -80,7 +80,8 @@ QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf
 /* Recovery modes and output encodings of FileRecoverEx. */
 #define QRX_MODE_DEEP 0    /* every page decoded on its own, typed tables (the default) */
 #define QRX_MODE_CLASSIC 1 /* exactly what FileRecover does */
-#define QRX_ENCODING_WINDOWS_1252 0 /* texts in Windows-1252, declared in the tables (the default) */
+#define QRX_ENCODING_WINDOWS_1252 \
+  0 /* texts in Windows-1252, declared in the tables (the default) */
 #define QRX_ENCODING_UTF8 1
 
 /* Options of FileRecoverEx. `size` is sizeof(qrx_options) as the caller knows it: fields the
@@ -103,6 +104,22 @@ QRX_EXPORT int32_t QRX_CALL FileRecoverEx(const qrx_utf16_t* source, const qrx_u
  */
 QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** details,
                                            qrx_utf16_t*** grades, qrx_utf16_t*** notes);
+
+/* One table of the last recovery, as RecoveredTables hands it out. */
+typedef struct qrx_table_result {
+  const qrx_utf16_t* name;         /* the table's name as the source holds it */
+  uint32_t columns;                /* 0 for a table with nothing recovered */
+  uint32_t rows;                   /* the rows written */
+  const qrx_utf16_t* const* files; /* the files written for it in the target folder (table, memo,
+                                      code page, stored files), null-terminated */
+  const qrx_utf16_t* note;         /* what was lost, or null when nothing was */
+} qrx_table_result;
+
+/* Hands out the tables of the last FileRecover or FileRecoverEx, one entry each (those with
+ * nothing recovered included), in the order of the report. The entries stay valid until the next
+ * recovery or the next call of RecoveredTables and must not be freed. Null tables gives only the
+ * count. Returns the number of entries. */
+QRX_EXPORT int32_t QRX_CALL RecoveredTables(const qrx_table_result** tables);
 
 #ifdef __cplusplus
 }

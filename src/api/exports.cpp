@@ -8,6 +8,7 @@
 #include "diag/log.h"
 #include "diag/report.h"
 #include "diag/result_codes.h"
+#include "diag/table_results.h"
 #include "qrx/qrx.h"
 
 extern "C" {
@@ -79,6 +80,19 @@ QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** 
     // Out of memory: the host gets no columns.
   }
   return 0;
+}
+
+QRX_EXPORT int32_t QRX_CALL RecoveredTables(const qrx_table_result** tables) {
+  int32_t count = 0;
+  try {
+    const qrx_table_result* built = g_TableResults.Build(count);
+    if (tables != nullptr) *tables = built;
+  } catch (...) {
+    // Out of memory: the host gets no tables.
+    if (tables != nullptr) *tables = nullptr;
+    count = 0;
+  }
+  return count;
 }
 
 }  // extern "C"

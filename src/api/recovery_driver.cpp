@@ -15,6 +15,7 @@
 #include "diag/result_codes.h"
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
+#include "diag/table_results.h"
 #include "engine/file_connector.h"
 #include "engine/version.h"
 #include "parser/fp5_parser.h"
@@ -88,6 +89,7 @@ template <typename Recover>
 int32_t WithHostLink(const std::u16string& sourcePath, const char16_t* targetDir,
                      const Recover& recover) {
   const qrx::platform::FatalFaultGuard crashFilter = InstallCrashFilter();
+  g_TableResults.Clear();
   if (!g_strLogPath.empty()) {
     g_Log.OpenLog(g_strLogPath);
     // The log is 8-bit text: it names the file in that form, the file opened under its full name.

@@ -9,6 +9,7 @@
 #include "dbf/dbf_header.h"
 #include "dbf/field_shape.h"
 #include "diag/log.h"
+#include "diag/table_results.h"
 #include "platform/heap.h"
 #include "platform/path.h"
 #include "platform/short_name.h"
@@ -300,10 +301,12 @@ int CDbfGen::Close() {
       return kResultWriteFailed;
     }
     // The memo file first: a table that looks finished has all its memo blocks.
-    if (Checked(WriteHeaders() && (!m_Dbt.IsOpen() || m_Dbt.Commit()) && m_Dbf.Commit()) !=
-        kResultOk) {
+    const bool hasMemo = m_Dbt.IsOpen();
+    if (Checked(WriteHeaders() && (!hasMemo || m_Dbt.Commit()) && m_Dbf.Commit()) != kResultOk) {
       return kResultWriteFailed;
     }
+    g_TableResults.AddFile(m_Dbf.FinalPath());
+    if (hasMemo) g_TableResults.AddFile(m_Dbt.FinalPath());
   }
   g_Log.LogLine("DbfGen: CDbfGen::Close\t\tEND");
   return kResultOk;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "deep/byte_reasons.h"
+
 namespace deep {
 namespace {
 
@@ -52,21 +54,8 @@ Token ReadToken(ByteCursor& in) {
   return t;
 }
 
-// "undefined token FF NN" for every second byte, built once at compile time.
-using Reason = std::array<char, 24>;
-constexpr std::array<Reason, 256> kUndefinedToken = [] {
-  std::array<Reason, 256> texts{};
-  constexpr char kText[] = "undefined token FF ";
-  constexpr char kHex[] = "0123456789ABCDEF";
-  for (size_t second = 0; second < 256; ++second) {
-    size_t i = 0;
-    for (; kText[i] != 0; ++i) texts[second][i] = kText[i];
-    texts[second][i++] = kHex[second >> 4];
-    texts[second][i++] = kHex[second & 15];
-    texts[second][i] = 0;
-  }
-  return texts;
-}();
+// Named by the byte after FF.
+constexpr std::array<ByteReason, 256> kUndefinedToken = ByteReasons("undefined token FF ");
 
 BlockKind KindOf(std::span<const uint8_t> block) {
   if (std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0; })) {

@@ -1,5 +1,6 @@
 #include "deep/fp5_columns.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -52,8 +53,12 @@ std::vector<Fp5Column> Fp5Columns(const Fp5Catalogue& catalogue) {
     if (name.empty()) name = u"Field_" + ToWide(std::to_string(id));
     const ColumnKind kind = defined ? KindOf(field->second.Type()) : ColumnKind::kText;
     columns.push_back({Fp5Slot{id, 1}, TableColumn{name, kind}});
+    // As far as records fill them, and never beyond what a surviving definition allows.
     const auto used = inRecords.find(id);
-    const uint32_t repetitions = used != inRecords.end() ? used->second : 1;
+    uint32_t repetitions = used != inRecords.end() ? used->second : 1;
+    if (defined && field->second.flags) {
+      repetitions = std::min<uint32_t>(repetitions, (*field->second.flags)[kRepetitionsAt]);
+    }
     for (uint32_t repetition = 2; repetition <= repetitions; ++repetition) {
       columns.push_back({Fp5Slot{id, repetition},
                          TableColumn{name + u"_" + ToWide(std::to_string(repetition)), kind}});

@@ -4,7 +4,8 @@
 // holds a value for it anyway; a field that records use but no surviving definition names is
 // "Field_<id>", text. Repetitions beyond the first become columns "<name>_2", "<name>_3", ...
 // right after the field's own, as far as records hold them (a field defined with repetitions that
-// no record fills adds no empty columns).
+// no record fills adds no empty columns) and its definition allows (values of repetitions beyond
+// that are not written).
 #pragma once
 
 #include <vector>

@@ -1,7 +1,6 @@
 #include "deep/fp5_records.h"
 
-#include <algorithm>
-
+#include "deep/first_kept.h"
 #include "diag/log.h"
 
 namespace deep {
@@ -22,12 +21,7 @@ void Fp5Records::Finish() {
 
 void Fp5Records::Keep(std::vector<uint8_t>& slot, uint64_t& slotBlock,
                       std::span<const uint8_t> bytes, uint64_t recordId, uint32_t field) {
-  if (slotBlock == 0) {
-    slot.assign(bytes.begin(), bytes.end());
-    slotBlock = block_;
-    return;
-  }
-  if (std::equal(slot.begin(), slot.end(), bytes.begin(), bytes.end())) return;
+  if (!KeepFirst(slot, slotBlock, block_, bytes)) return;
   ++conflicts_;
   g_Log.LogFormat(
       "Record %llu: field %u differs between blocks %llu and %llu; the value of block %llu is "

@@ -168,6 +168,7 @@ int32_t RecoverFp5(qrx::platform::File& source, uint64_t size, const std::u16str
   if (!WriteRows(pages, index.catalogue, targetDir, options, outcome)) return kResultBreak;
   g_Log.LogFormat("Table \"%s\": %u rows, %u conflicts", ToNarrow(outcome.name).c_str(),
                   outcome.summary.rows, outcome.conflicts);
+  NoteTableResult(outcome, targetDir);
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.SBar(100);
   ReportTables({outcome}, index.dataBlocks, index.damagedBlocks);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "deep/byte_cursor.h"
+#include "deep/byte_reasons.h"
 
 namespace deep {
 namespace {
@@ -203,21 +204,7 @@ PageKind Classify(std::span<const uint8_t> data) {
   return PageKind::kData;
 }
 
-// "unknown opcode 0xNN" for every byte, built once at compile time.
-using Reason = std::array<char, 24>;
-constexpr std::array<Reason, 256> kUnknownOpcode = [] {
-  std::array<Reason, 256> texts{};
-  constexpr char kText[] = "unknown opcode 0x";
-  constexpr char kHex[] = "0123456789ABCDEF";
-  for (size_t op = 0; op < 256; ++op) {
-    size_t i = 0;
-    for (; kText[i] != 0; ++i) texts[op][i] = kText[i];
-    texts[op][i++] = kHex[op >> 4];
-    texts[op][i++] = kHex[op & 15];
-    texts[op][i] = 0;
-  }
-  return texts;
-}();
+constexpr std::array<ByteReason, 256> kUnknownOpcode = ByteReasons("unknown opcode 0x");
 
 uint16_t UnusedCount(std::span<const uint8_t> page) {
   return static_cast<uint16_t>((page[14] << 8) | page[15]);

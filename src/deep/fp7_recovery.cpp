@@ -318,6 +318,7 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
     anyFailed = anyFailed || outcome.summary.writeFailed;
     g_Log.LogFormat("Table \"%s\": %u rows, %u conflicts", Narrow(outcome.name).c_str(),
                     outcome.summary.rows, outcome.conflicts);
+    NoteTableResult(outcome, targetDir);
     outcomes.push_back(std::move(outcome));
   }
   StoredFiles stored;

@@ -1,7 +1,6 @@
 #include "deep/fp7_table_rows.h"
 
-#include <algorithm>
-
+#include "deep/first_kept.h"
 #include "deep/fp7_places.h"
 #include "diag/log.h"
 
@@ -31,12 +30,7 @@ Fp7Record* Fp7TableRows::RecordAt(std::span<const PathPart> path) {
 
 void Fp7TableRows::Keep(std::vector<uint8_t>& slot, uint64_t& slotPage,
                         std::span<const uint8_t> bytes, uint64_t recordId, uint32_t column) {
-  if (slotPage == 0) {
-    slot.assign(bytes.begin(), bytes.end());
-    slotPage = page_;
-    return;
-  }
-  if (std::equal(slot.begin(), slot.end(), bytes.begin(), bytes.end())) return;
+  if (!KeepFirst(slot, slotPage, page_, bytes)) return;
   ++conflicts_;
   g_Log.LogFormat(
       "Record %llu of table %llu: column %u differs between pages %llu and %llu; the value of "

@@ -1,6 +1,9 @@
 #include "deep/recovery_report.h"
 
+#include <algorithm>
+
 #include "diag/report.h"
+#include "diag/table_results.h"
 #include "platform/text.h"
 
 namespace deep {
@@ -17,7 +20,6 @@ std::u16string Joined(const std::vector<std::u16string>& parts, const char16_t* 
 std::u16string NoteOf(const TableOutcome& table) {
   std::vector<std::u16string> parts;
   if (table.summary.writeFailed) parts.push_back(u"not written (see the log)");
-  if (!table.summary.files.empty()) parts.push_back(Joined(table.summary.files, u", "));
   const auto count = [&](uint32_t n, const std::string& what) {
     if (n != 0) parts.push_back(ToWide(std::to_string(n) + " " + what));
   };
@@ -27,6 +29,24 @@ std::u16string NoteOf(const TableOutcome& table) {
   count(table.summary.valuesNotTyped, "values not typed");
   count(table.summary.charactersNotEncoded, "characters not encoded");
   return Joined(parts, u"; ");
+}
+
+std::vector<std::u16string> TableFilesFirst(std::vector<std::u16string> files) {
+  const auto rank = [](const std::u16string& file) {
+    return file.ends_with(u".dbf") ? 0 : file.ends_with(u".dbt") ? 1 : 2;
+  };
+  std::stable_sort(files.begin(), files.end(),
+                   [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+  return files;
+}
+
+void NoteTableResult(const TableOutcome& table, const std::u16string& targetDir) {
+  g_TableResults.BeginTable(table.name);
+  for (const std::u16string& file : TableFilesFirst(table.summary.files)) {
+    g_TableResults.AddFile(file);
+  }
+  g_TableResults.EndTable(static_cast<uint32_t>(table.columns), table.summary.rows, NoteOf(table),
+                          targetDir);
 }
 
 void ReportTables(const std::vector<TableOutcome>& tables, uint64_t dataUnits,

@@ -14,6 +14,7 @@
 #include "api/library_state.h"
 #include "diag/log.h"
 #include "diag/result_codes.h"
+#include "diag/table_results.h"
 #include "parser/parser_base.h"
 #include "parser/result_path.h"
 #include "platform/file.h"
@@ -83,6 +84,7 @@ int CFMLogicParserBase::CreateBinaryFiles(const char16_t* szResultPath) {
     }
     if (WriteObjectFile(path, key, *object)) {
       m_qwContainerBytesWritten += object->m_dwSize;
+      g_TableResults.AddFile(path);
     } else {
       result = kResultWriteFailed;
     }

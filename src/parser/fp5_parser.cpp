@@ -12,6 +12,7 @@
 #include "diag/result_codes.h"
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
+#include "diag/table_results.h"
 #include "parser/result_path.h"
 #include "platform/file.h"
 #include "platform/heap.h"
@@ -151,12 +152,15 @@ int CFMLogicParser5::WriteResult(const std::u16string& targetDir,
   g_Log.LogFormat("Result: %d", created ? 1 : 0);
   if (!folderReady) return kResultWriteFailed;
   g_Log.LogFormat("\tCreate result file");
+  g_TableResults.BeginTable(u"Table");
   const int result = CreateResultFile(resultPath.c_str());
   if (result == kResultBreak) return result;
   g_Log.LogFormat("<=== Process of table");
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.SBar(100);
   ReportTable();
+  g_TableResults.EndTable(static_cast<uint32_t>(m_ArrOfColumns.size()),
+                          m_TableOutcome.dwRowsWritten, ReportNote(m_TableOutcome), targetDir);
   m_DataOfTable.clear();  // releases every value of every row
   return result;
 }

@@ -12,6 +12,7 @@
 #include "diag/result_codes.h"
 #include "diag/status_link.h"
 #include "diag/status_texts.h"
+#include "diag/table_results.h"
 #include "parser/result_path.h"
 #include "platform/file.h"
 #include "platform/text.h"
@@ -134,7 +135,11 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
   LogRecordSummary();
 
   const std::u16string wideName = Bounded(ToWide(name));
-  if (m_dwTotalColumns != 0 || m_dwTotalRecords != 0) {
+  g_TableResults.BeginTable(wideName);
+  uint32_t rowsWritten = 0;
+  const bool filled = m_dwTotalColumns != 0 || m_dwTotalRecords != 0;
+  const uint32_t columns = m_dwTotalColumns;
+  if (filled) {
     tally.filledNames.push_back(wideName);
     tally.details.push_back(WideFormat("%u columns, %u rows", m_dwTotalColumns, m_dwTotalRecords));
     tally.notes.emplace_back();
@@ -165,6 +170,7 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
     const int closed = CloseDbf();
     if (header != 0 || closed != 0) result = header != 0 ? header : closed;
     tally.notes.back() = ReportNote(m_TableOutcome);
+    rowsWritten = m_TableOutcome.dwRowsWritten;
   }
   if (StopRequested()) return false;
 
@@ -175,6 +181,7 @@ bool CFMLogicParser8::ProcessTable(const CBaseInfo& table, const char16_t* targe
     if (files == kResultBreak) return false;
     if (files != 0) result = files;
   }
+  g_TableResults.EndTable(columns, rowsWritten, filled ? tally.notes.back() : u"", targetDir);
   g_Log.LogFormat("<=== Process of \"%s\" table", name);
   ResetTable();
   return true;

@@ -4,7 +4,7 @@ import os
 import sys
 import tempfile
 
-bin_dir, lib_path = sys.argv[1], sys.argv[2]
+bin_dir, lib_path, samples_dir = sys.argv[1], sys.argv[2], sys.argv[3]
 failures = []
 checks = 0
 
@@ -62,9 +62,27 @@ with tempfile.TemporaryDirectory() as folder:
     check(seen == ["Pass 1: analyzing database...", ("Getting file version... 5%", 5)],
           "pass and progress texts: %r" % seen)
 
+    # The tables of a deep recovery, each with its files, through the struct of the C header.
+    class TableResult(ctypes.Structure):
+        _fields_ = [("name", ctypes.c_void_p), ("columns", ctypes.c_uint32),
+                    ("rows", ctypes.c_uint32), ("files", ctypes.POINTER(ctypes.c_void_p)),
+                    ("note", ctypes.c_void_p)]
+
+    sample = utf16(os.path.join(samples_dir, "damaged.fp7"))
+    check(qrx.FileRecoverEx(sample, utf16(os.path.join(folder, "deep")), None) == 0, "deep: 0")
+    tables = ctypes.POINTER(TableResult)()
+    check(qrx.RecoveredTables(ctypes.byref(tables)) == 4, "RecoveredTables: four tables")
+    customers = tables[0]
+    files = [read_utf16(customers.files[i]) for i in range(3)]
+    check((read_utf16(customers.name), customers.columns, customers.rows) == ("Customers", 4, 150),
+          "Customers: 4 columns, 150 rows")
+    check(files == ["Customers.dbf", "Customers.dbt", "Customers.cpg"] and not customers.files[3],
+          "Customers' files: %r" % files)
+    check(read_utf16(tables[1].note) == "2 damaged pages" and not tables[0].note, "notes")
+
     columns = [ctypes.POINTER(ctypes.c_void_p)() for _ in range(4)]
     check(qrx.RecoveryReport(*[ctypes.byref(c) for c in columns]) == 0, "RecoveryReport answers 0")
-    check(read_utf16(columns[2][0]) == "1", "report grade")
+    check(read_utf16(columns[2][0]) == "2", "report grade (two damaged pages)")
 
 print("ctypes host: %d checks, %d failed" % (checks, len(failures)))
 for failure in failures:

@@ -2,7 +2,8 @@
 // each write of a result file failing in turn (only that one, and that one with every later one),
 // as on a full disk. Every run ends with -20 and a log line naming the file and the system's
 // reason; what it leaves in the target folder is exactly what an undisturbed run writes, less the
-// tables that failed: no short table, no temporary file, nothing outside the folder.
+// tables that failed: no short table, no temporary file, nothing outside the folder, and no file
+// named for a table that is not there.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/text.h"
 #include "qrx/qrx.h"
 #include "support/fp7_builder.h"
 #include "support/paged_databases.h"
@@ -54,9 +56,19 @@ void Sweep(const std::vector<uint8_t>& bytes, Failing failing,
     EXPECT_EQ(result, QRX_WRITE_FAILED);
     EXPECT_NE(sandbox.Log().find(kDiskFull), std::string::npos);
     EXPECT_TRUE(sandbox.Strays().empty());
-    for (const auto& [name, content] : OutputsOf(sandbox)) {
+    const Files outputs = OutputsOf(sandbox);
+    for (const auto& [name, content] : outputs) {
       const auto same = intact.find(name);
       EXPECT_TRUE(same != intact.end() && same->second == content) << name;
+    }
+    // The files each table is said to have are there: none that a failure removed again.
+    const qrx_table_result* tables = nullptr;
+    const int32_t count = RecoveredTables(&tables);
+    for (int32_t table = 0; table < count; ++table) {
+      for (const qrx_utf16_t* const* file = tables[table].files; *file != nullptr; ++file) {
+        const std::string name = qrx::platform::ToUtf8(reinterpret_cast<const char16_t*>(*file));
+        EXPECT_TRUE(outputs.contains(name)) << name;
+      }
     }
   }
   std::printf("[ sweep ] %llu writes\n", static_cast<unsigned long long>(writes));

@@ -10,13 +10,16 @@ namespace {
 constexpr char kDescription[] =
     "Recovers the tables of a damaged FileMaker Pro database (.fp5 or .fp7) into dBase tables "
     "(.dbf with .dbt memo files) and stored files in TARGET_DIR, and prints the recovery report. "
-    "fp7 files are recovered deeply by default: every page read on its own, typed tables named "
-    "after their tables.";
+    "Files are recovered deeply by default: every page (fp7) or block (fp5) read on its own, typed "
+    "tables named after their tables (fp5: after the file). Given several sources, each is "
+    "recovered into a folder of its own in TARGET_DIR, named after it, and a summary of all of "
+    "them is printed.";
 
 constexpr char kExitStatus[] =
     "Exit status: 0 recovered; 1 the recovery failed; 2 wrong command line, a log that cannot be\n"
     "written or a target folder that already holds files; 3 the source cannot be opened;\n"
-    "4 nothing to recover; 5 a result file could not be written; 130 stopped (Ctrl-C).";
+    "4 nothing to recover; 5 a result file could not be written; 130 stopped (Ctrl-C).\n"
+    "With several sources: the most serious status of them all.";
 
 std::string VersionText() {
   return std::string("qrx-recover ") + QRX_VERSION_TEXT + " (library interface " +
@@ -49,13 +52,19 @@ std::optional<CommandLine> ParseCommandLine(std::vector<std::string> args, int& 
   app.add_option("--encoding", encoding, "the code page of the deep recovery's tables")
       ->check(CLI::IsMember({"windows-1252", "utf-8"}))
       ->capture_default_str();
-  app.add_option("SOURCE", line.source, "the damaged database file")->required();
-  app.add_option("TARGET_DIR", line.target, "the folder to write into (made if missing)")
-      ->required();
+  app.add_option("SOURCE", line.sources, "the damaged database file, or several")
+      ->required()
+      ->expected(1, -1);
+  // CLI11 gives every positional to SOURCE; the last one is the target folder.
+  app.add_option("TARGET_DIR", line.target,
+                 "the folder to write into, always the last argument (made if missing)");
   try {
     // CLI11 takes the arguments last first.
     std::reverse(args.begin(), args.end());
     app.parse(args);
+    if (line.sources.size() < 2) throw CLI::RequiredError("TARGET_DIR");
+    line.target = line.sources.back();
+    line.sources.pop_back();
   } catch (const CLI::ParseError& error) {
     exitStatus = app.exit(error) == 0 ? 0 : 2;
     return std::nullopt;

@@ -7,13 +7,13 @@
 #include <vector>
 
 struct CommandLine {
-  std::string logPath;       // --log FILE
-  bool hostStrings = false;  // --host-strings
-  bool json = false;         // --json
-  bool force = false;        // --force
-  bool classic = false;      // --classic
-  bool utf8 = false;         // --encoding utf-8
-  std::string source;
+  std::string logPath;               // --log FILE
+  bool hostStrings = false;          // --host-strings
+  bool json = false;                 // --json
+  bool force = false;                // --force
+  bool classic = false;              // --classic
+  bool utf8 = false;                 // --encoding utf-8
+  std::vector<std::string> sources;  // one or more
   std::string target;
 };
 

@@ -9,6 +9,8 @@
 std::vector<std::string> Arguments(int argc, char** argv);
 // The file-name suffix of a loadable module (".so", ".dll").
 extern const char kModuleSuffix[];
+// The characters that separate folders in a path, the one used to join paths first.
+extern const char16_t kPathSeparators[];
 // Whether standard error is a terminal (the progress bar is redrawn in place there).
 bool StderrIsTerminal();
 // The terminal's width in columns, or 80.
@@ -31,6 +33,9 @@ std::string WhySourceCannotBeRead(const std::string& path);
 std::string WhyLogCannotBeWritten(const std::string& path);
 // Why `folder` cannot be the target folder, as it is or once made in the folder above it.
 std::string WhyTargetCannotBeUsed(const std::string& folder);
+
+// Makes `folder` (not the folders above it) unless it is there; the reason when that fails.
+std::string MakeFolder(const std::string& folder);
 
 // An entry of a folder, with what tells a file from the one that replaced it under its name.
 struct FolderEntry {

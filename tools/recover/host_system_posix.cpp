@@ -52,6 +52,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }
 
 const char kModuleSuffix[] = ".so";
+const char16_t kPathSeparators[] = u"/";
 
 bool StderrIsTerminal() {
   return ::isatty(STDERR_FILENO) == 1;
@@ -134,6 +135,11 @@ std::string WhyTargetCannotBeUsed(const std::string& folder) {
     return "no folder can be made in " + parent + ": " + Reason(errno);
   }
   return {};
+}
+
+std::string MakeFolder(const std::string& folder) {
+  if (::mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return {};
+  return Reason(errno);
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& folder) {

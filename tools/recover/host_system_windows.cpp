@@ -81,6 +81,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }
 
 const char kModuleSuffix[] = ".dll";
+const char16_t kPathSeparators[] = u"\\/";
 
 bool StderrIsTerminal() {
   return ::_isatty(::_fileno(stderr)) != 0;
@@ -176,6 +177,12 @@ std::string WhyTargetCannotBeUsed(const std::string& folder) {
     return shown + " is a file, so no folder can be made in it";
   }
   return {};
+}
+
+std::string MakeFolder(const std::string& folder) {
+  if (::CreateDirectoryW(Wide(folder).c_str(), nullptr) != 0) return {};
+  const DWORD error = ::GetLastError();
+  return error == ERROR_ALREADY_EXISTS ? std::string() : Reason(error);
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& folder) {

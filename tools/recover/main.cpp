@@ -4,12 +4,15 @@
 // Before anything is recovered the program checks what a person may have got wrong (a log that
 // cannot be written, a source that cannot be read, a target folder that cannot be made or already
 // holds files) and says so in plain words. It creates nothing itself: the library makes the target
-// folder once the source has been read.
+// folder once the source has been read. (Given several sources, the program makes the target
+// folder, once one of them can be read, and the library a folder in it for each.)
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "batch_view.h"
 #include "command_line.h"
 #include "host_strings.h"
 #include "host_system.h"
@@ -17,6 +20,7 @@
 #include "progress_view.h"
 #include "qrx/qrx.h"
 #include "report_view.h"
+#include "source_run.h"
 #include "target_folder.h"
 
 namespace {
@@ -36,11 +40,6 @@ std::string Shown(const qrx_utf16_t* text) {
   return platform::ToValidUtf8(g_hostStrings ? TranslateKey(wide) : wide);
 }
 
-// A name from the command line, as a person reads it.
-std::string Shown(const std::string& name) {
-  return platform::ToValidUtf8(platform::FromUtf8(name));
-}
-
 void QRX_CALL OnDiagnostic(const qrx_utf16_t* text) {
   g_view->Diagnostic(Shown(text));
 }
@@ -54,57 +53,63 @@ int Fail(const std::string& message, int exitStatus) {
   return exitStatus;
 }
 
-// Refuses a target that cannot be made or written into, or that already holds files and no
-// --force was given; the exit status to end with, or nothing to go on.
-std::optional<int> RefusedTarget(const CommandLine& line) {
-  const std::string target = Shown(line.target);
-  const std::string why = WhyTargetCannotBeUsed(line.target);
-  if (!why.empty()) {
-    return Fail(
-        "cannot use " + target + " as the target folder: " + why + "; choose another target folder",
-        5);
+// One source into the target folder itself: its progress, then its report.
+int RecoverOne(const CommandLine& line, ProgressView& view) {
+  const SourceRun run = RecoverSource(line, line.sources.front(), line.target, view);
+  view.Finish();
+  if (!run.ran) return Fail(run.outcome.message, run.outcome.exitStatus);
+  if (line.json) {
+    std::fputs(JsonText(ReportJson(run.report, run.outcome, run.files)).c_str(), stdout);
+  } else if (run.outcome.result == QRX_OK || !run.report.rows.empty()) {
+    std::fputs(FormatReportTable(run.report, run.files).c_str(), stdout);
   }
-  const size_t held = ListFolder(line.target).size();
-  if (held != 0 && !line.force) {
-    return Fail("the target folder " + target + " already holds " + std::to_string(held) +
-                    (held == 1 ? " entry" : " entries") +
-                    "; recover into an empty or new folder, or give --force to recover into it "
-                    "anyway (tables there are kept, stored files of the same name replaced)",
-                2);
-  }
-  return std::nullopt;
+  if (run.outcome.result != QRX_OK) Fail(run.outcome.message, run.outcome.exitStatus);
+  return run.outcome.exitStatus;
 }
 
-RunOutcome OutcomeOf(int32_t result, const CommandLine& line, const std::string& sourceProblem,
-                     const FolderChanges& files) {
-  const std::string source = Shown(line.source);
-  switch (result) {
-    case QRX_OK:
-      return {result, 0, "recovered"};
-    case QRX_CANNOT_OPEN: {
-      const std::string why =
-          !sourceProblem.empty() ? sourceProblem : WhySourceCannotBeRead(line.source);
-      return {result, 3,
-              "cannot open " + source + ": " +
-                  (why.empty() ? "the system refused it (the log says more)" : why)};
-    }
-    case QRX_NOTHING_TO_RECOVER:
-      return {result, 4,
-              "nothing to recover in " + source +
-                  ": the file is empty, not an fp5 or fp7 database, or holds no readable table"};
-    case QRX_WRITE_FAILED:
-      return {result, 5,
-              std::string("some result files could not be written in ") + Shown(line.target) +
-                  (files.kept.empty() ? "" : " (tables already there are never overwritten)") +
-                  "; the report marks the tables concerned and the log names each file and why"};
-    case QRX_STOPPED:
-      return {result, 130, "stopped at your request"};
-    default:
-      return {result, 1,
-              line.logPath.empty()
-                  ? "the recovery failed; run again with --log FILE to learn why"
-                  : "the recovery failed; the log " + Shown(line.logPath) + " says why"};
+// The folder in `target` for `source`: its file name without the extension, numbered when an
+// earlier source of the run took that name.
+std::string FolderFor(const std::string& source, const std::string& target,
+                      std::vector<std::string>& taken) {
+  const std::u16string wide = platform::FromUtf8(source);
+  const size_t slash = wide.find_last_of(kPathSeparators);
+  std::u16string name = slash == std::u16string::npos ? wide : wide.substr(slash + 1);
+  const size_t dot = name.rfind(u'.');
+  if (dot != std::u16string::npos && dot != 0) name.resize(dot);
+  if (name.empty() || name == u"." || name == u"..") name = u"source";
+  std::string folder = platform::ToUtf8(name);
+  for (int n = 2; std::find(taken.begin(), taken.end(), folder) != taken.end(); ++n) {
+    folder = platform::ToUtf8(name) + "_" + std::to_string(n);
   }
+  taken.push_back(folder);
+  return target + static_cast<char>(kPathSeparators[0]) + folder;
+}
+
+// Several sources, each into a folder of its own in the target folder: a line per source, then
+// the summary (or one JSON array); a failure of one does not stop the others, a stop does.
+int RecoverSeveral(const CommandLine& line, ProgressView& view) {
+  const bool anyReadable = std::any_of(line.sources.begin(), line.sources.end(), [](auto& source) {
+    return WhySourceCannotBeRead(source).empty();
+  });
+  if (anyReadable) {
+    const std::string why = MakeFolder(line.target);
+    if (!why.empty()) {
+      return Fail("cannot make the target folder " + ShownName(line.target) + ": " + why, 5);
+    }
+  }
+  std::vector<SourceRun> runs;
+  std::vector<std::string> taken;
+  for (size_t i = 0; i < line.sources.size() && g_breakByte == 0; ++i) {
+    const std::string& source = line.sources[i];
+    std::string label = std::to_string(i + 1);
+    label.append("/").append(std::to_string(line.sources.size())).append(" ");
+    label.append(ShownName(source));
+    view.OneLinePer(label);
+    runs.push_back(RecoverSource(line, source, FolderFor(source, line.target, taken), view));
+    view.Conclude(label + ": " + runs.back().outcome.message);
+  }
+  std::fputs((line.json ? FormatBatchJson(runs) : FormatBatchSummary(runs)).c_str(), stdout);
+  return MostSeriousStatus(runs);
 }
 
 }  // namespace
@@ -117,15 +122,9 @@ int main(int argc, char** argv) {
 
   if (!line.logPath.empty()) {
     const std::string why = WhyLogCannotBeWritten(line.logPath);
-    if (!why.empty()) return Fail("cannot write the log " + Shown(line.logPath) + ": " + why, 2);
+    if (!why.empty())
+      return Fail("cannot write the log " + ShownName(line.logPath) + ": " + why, 2);
   }
-  // An unreadable source goes to the library all the same, which logs it and creates nothing.
-  const std::string sourceProblem = WhySourceCannotBeRead(line.source);
-  if (sourceProblem.empty()) {
-    if (const std::optional<int> refused = RefusedTarget(line)) return *refused;
-  }
-  const std::vector<FolderEntry> before = ListFolder(line.target);
-
   ProgressView view(stderr, StderrIsTerminal(), TerminalWidth());
   g_view = &view;
   g_hostStrings = line.hostStrings && LoadHostStrings();
@@ -134,23 +133,5 @@ int main(int argc, char** argv) {
   UseExternStatusStrings(line.hostStrings ? 1 : 0);
   SetBreakFlag(&g_breakByte);
   OnFirstInterrupt(RequestStop);
-
-  const std::u16string source = platform::FromUtf8(line.source);
-  const std::u16string target = platform::FromUtf8(line.target);
-  const qrx_options options{sizeof(qrx_options),
-                            line.classic ? uint32_t{QRX_MODE_CLASSIC} : QRX_MODE_DEEP,
-                            line.utf8 ? uint32_t{QRX_ENCODING_UTF8} : QRX_ENCODING_WINDOWS_1252};
-  const int32_t result = FileRecoverEx(source.c_str(), target.c_str(), &options);
-  view.Finish();
-
-  const FolderChanges files = CompareFolder(before, ListFolder(line.target));
-  const RunOutcome outcome = OutcomeOf(result, line, sourceProblem, files);
-  const Report report = FetchReport();
-  if (line.json) {
-    std::fputs(FormatReportJson(report, outcome, files).c_str(), stdout);
-  } else if (result == QRX_OK || !report.rows.empty()) {
-    std::fputs(FormatReportTable(report, files).c_str(), stdout);
-  }
-  if (result != QRX_OK) Fail(outcome.message, outcome.exitStatus);
-  return outcome.exitStatus;
+  return line.sources.size() == 1 ? RecoverOne(line, view) : RecoverSeveral(line, view);
 }

@@ -1,6 +1,7 @@
 #include "progress_view.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -18,6 +19,7 @@ std::string WithoutPercentSuffix(const std::string& text, int32_t percent) {
 }  // namespace
 
 void ProgressView::Diagnostic(const std::string& text) {
+  if (label_) return;
   ShowHeld();
   held_ = text;
 }
@@ -27,11 +29,11 @@ void ProgressView::Progress(const std::string& text, int32_t percent) {
   // A new activity belongs after the held announcement; a bare percentage before it.
   if (!activity.empty()) ShowHeld();
   const bool changed = percent != percent_ || !activity.empty();
-  if (!activity.empty()) activity_ = activity;
+  if (!activity.empty()) activity_ = label_ ? *label_ + ": " + activity : activity;
   percent_ = percent;
   if (changed && redraw_) {
     Draw();
-  } else if (changed) {
+  } else if (changed && !label_) {
     std::fprintf(out_, "%3d%% %s\n", percent_, activity_.c_str());
   }
   ShowHeld();
@@ -40,6 +42,19 @@ void ProgressView::Progress(const std::string& text, int32_t percent) {
 void ProgressView::Finish() {
   ShowHeld();
   EndLine();
+}
+
+void ProgressView::OneLinePer(std::string label) {
+  Finish();
+  label_ = std::move(label);
+  activity_ = *label_;
+  percent_ = -1;
+}
+
+void ProgressView::Conclude(const std::string& text) {
+  std::fputs(((lineOpen_ ? "\r" : "") + text + (lineOpen_ ? "\x1b[K\n" : "\n")).c_str(), out_);
+  std::fflush(out_);
+  lineOpen_ = false;
 }
 
 void ProgressView::ShowHeld() {
