@@ -1,10 +1,11 @@
 // Deep and classic recovery side by side on fp7 files of 16 MiB, 128 MiB and 1 GiB with 1, 10 and
-// 100 tables, beside a plain read of the same file: seconds, the ratio to the read, MB/s and the
-// peak memory of the process. Each recovery runs in a process of its own (this program started
-// again with --run), so that its peak memory is its own. Classic recovery walks every page four
-// times per table; where that would take too long it is left out.
+// 100 tables, and on fp5 files of the same sizes, beside a plain read of the same file: seconds,
+// the ratio to the read, MB/s and the peak memory of the process. Each recovery runs in a process
+// of its own (this program started again with --run), so that its peak memory is its own. Classic
+// recovery walks every fp7 page four times per table; where that would take too long it is left
+// out.
 //
-//   bench_deep_recovery [MAX_MEGABYTES]   (default 1024)
+//   bench_deep_recovery [MAX_MEGABYTES [fp5|fp7]]   (default 1024, both formats)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +56,15 @@ double PlainRead(const fs::path& path) {
   return SecondsSince(start);
 }
 
+// The plain read of a file whose pages the first read brought into the cache, printed.
+double PrintPlainRead(const fs::path& source, const std::string& what) {
+  PlainRead(source);
+  const double plain = PlainRead(source);
+  std::printf("%s: plain read %.3f s (%.0f MB/s)\n", what.c_str(), plain,
+              static_cast<double>(fs::file_size(source)) / 1e6 / plain);
+  return plain;
+}
+
 void Row(const char* self, const std::string& mode, const fs::path& source, const TempDir& dir,
          double bytes, double plain) {
   const fs::path target = dir / "out";
@@ -83,28 +93,36 @@ int main(int argc, char** argv) {
     return RunOne(argv[2], argv[3], argv[4], argv[5]);
   }
   if (argc > 1 && std::string(argv[1]) == "--help") {
-    std::printf("usage: bench_deep_recovery [MAX_MEGABYTES]\n");
+    std::printf("usage: bench_deep_recovery [MAX_MEGABYTES [fp5|fp7]]\n");
     return 0;
   }
   const size_t maxMegabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1024;
+  const std::string only = argc > 2 ? argv[2] : "";
   TempDir dir;
   for (const size_t megabytes : {16, 128, 1024}) {
     if (megabytes > maxMegabytes) break;
     for (const size_t tables : {1, 10, 100}) {
+      if (only == "fp5") break;
       const fs::path source = dir / "bench.fp7";
       WriteFileBytes(source,
                      fp7::BuildDatabase(SizedFp7Tables({megabytes, tables, megabytes * 2000}),
                                         fp7::kMaxPageData, fp7::IdForm::kAsWritten));
       const double bytes = static_cast<double>(fs::file_size(source));
-      PlainRead(source);  // the file's pages into the cache, for every run alike
-      const double plain = PlainRead(source);
-      std::printf("%zu MiB, %zu tables: plain read %.3f s (%.0f MB/s)\n", megabytes, tables, plain,
-                  bytes / 1e6 / plain);
+      const double plain = PrintPlainRead(
+          source, std::to_string(megabytes) + " MiB, " + std::to_string(tables) + " tables");
       Row(argv[0], "deep", source, dir, bytes, plain);
       // Classic walks every page four times per table.
       if (megabytes * tables <= 1280) Row(argv[0], "classic", source, dir, bytes, plain);
       fs::remove(source);
     }
+    if (only == "fp7") continue;
+    const fs::path source = dir / "bench.fp5";
+    WriteSizedFp5(source, megabytes);
+    const double bytes = static_cast<double>(fs::file_size(source));
+    const double plain = PrintPlainRead(source, std::to_string(megabytes) + " MiB fp5");
+    Row(argv[0], "deep", source, dir, bytes, plain);
+    Row(argv[0], "classic", source, dir, bytes, plain);
+    fs::remove(source);
   }
   return 0;
 }

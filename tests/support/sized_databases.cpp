@@ -1,6 +1,9 @@
 #include "support/sized_databases.h"
 
+#include <fstream>
 #include <string>
+
+#include "support/fp5_file_builder.h"
 
 std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape) {
   const size_t perTable = shape.records / shape.tables;
@@ -21,4 +24,37 @@ std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape) {
     }
   }
   return tables;
+}
+
+void WriteSizedFp5(const std::filesystem::path& path, size_t megabytes) {
+  using namespace fp5file;
+  const double blocks = static_cast<double>(megabytes * 1024 - kFirstBlockOffset / kBlockSize - 1);
+  std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+  FileWriter file(stream);
+  size_t written = 0;
+  BlockWriter out(kMaxPayload, [&](const Block& block) {
+    file.Add(block);
+    ++written;
+  });
+  Catalogue catalogue;
+  catalogue.fields = {{1, "Name"}, {2, "Amount", kNumber}, {3, "Note"}};
+  catalogue.order = {1, 2, 3};
+  WriteFileMarker(out);
+  WriteCatalogue(out, catalogue);
+  const std::string padding(200, 'p');
+  // The record-id list takes about 4 bytes per record of about 250.
+  uint32_t records = 0;
+  out.Push(5);
+  while ((written + 1) * 1.02 < blocks) {
+    ++records;
+    WriteRecord(out, {records,
+                      {{1, "Name " + std::to_string(records)},
+                       {2, std::to_string(records * 7 % 1000)},
+                       {3, padding + std::to_string(records)}}});
+  }
+  out.Pop().Push(0x0D);
+  for (uint32_t id = 1; id <= records; ++id) out.Data(Vli(id));
+  out.Pop();
+  out.Flush();
+  file.Finish();
 }
