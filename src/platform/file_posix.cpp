@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -139,7 +140,14 @@ std::string ErrorText(uint32_t error) {
 }
 
 bool DeleteFile(const std::u16string& path) {
-  return ::unlink(ToUtf8(path).c_str()) == 0;
+  // Converted on the stack: a table or spool is removed also when memory has run out. A path
+  // longer than the system takes fails as the system would fail it.
+  char native[PATH_MAX];
+  if (!ToUtf8Into(path, native)) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  return ::unlink(native) == 0;
 }
 
 bool CreateDirectory(const std::u16string& path) {
