@@ -1,5 +1,6 @@
 #include "deep/fp7_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -42,12 +43,13 @@ std::optional<uint32_t> WindowOffset(uint8_t x) {
 
 class ScsuDecoder {
  public:
-  // Appends to `text`. No byte gives more than two units (a supplementary character from a
-  // window byte), so the room is made once and each unit is stored without a check.
+  // Appends to `text`. The room is kept at one unit for every byte still to be read, so units
+  // are stored without a check: only a supplementary character from one window byte takes more,
+  // and Emit makes room for it.
   ScsuDecoder(std::span<const uint8_t> bytes, uint8_t mask, std::u16string& text)
       : bytes_(bytes), mask_(mask), text_(text) {
     const size_t start = text_.size();
-    text_.resize(start + 2 * bytes.size());
+    text_.resize(start + bytes.size());
     out_ = text_.data() + start;
   }
   ScsuDecoder(const ScsuDecoder&) = delete;
@@ -118,6 +120,9 @@ class ScsuDecoder {
     if (c <= 0xFFFF) {
       *out_++ = static_cast<char16_t>(c);
     } else {
+      const size_t used = static_cast<size_t>(out_ - text_.data());
+      text_.resize(std::max(text_.size(), used + 2 + (bytes_.size() - at_)));
+      out_ = text_.data() + used;
       c -= 0x10000;
       *out_++ = static_cast<char16_t>(0xD800 + (c >> 10));
       *out_++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));

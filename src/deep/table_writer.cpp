@@ -1,7 +1,6 @@
 #include "deep/table_writer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -283,9 +282,13 @@ bool TableWriter::WriteRecords(const std::vector<Field>& fields, Output& output)
         if (plan.type == 'M' && !text.empty()) {
           const std::optional<uint32_t> block = output.dbt.Append(text);
           if (!block) return false;
-          char pointer[kMemoPointerWidth + 1];
-          std::snprintf(pointer, sizeof pointer, "%10u", *block);
-          text = pointer;
+          // The block number right-aligned, as "%10u" writes it (ten digits hold any).
+          text.assign(kMemoPointerWidth, kBlank);
+          auto digit = text.end();
+          for (uint32_t number = *block;; number /= 10) {
+            *--digit = static_cast<char>('0' + number % 10);
+            if (number < 10) break;
+          }
         }
       }
       std::copy_n(text.begin(), std::min<size_t>(text.size(), plan.width), record.begin() + at);

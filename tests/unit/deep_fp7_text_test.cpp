@@ -90,6 +90,9 @@ TEST(DeepScsu, PlainRunsBrokenAtEveryPlace) {
       {"SCU, a unit, UC0", {0x0F, 0x4E, 0x2D, 0xE0}, u"\u4E2D"},
       {"SD0 to the top of the BMP", {0x18, 0x68, 0xFF}, u"\uE07F"},
       {"SDX stays active", {0x0B, 0x41, 0x23, 0x85}, u"\U00019185"},
+      {"more units than bytes",
+       {0x0B, 0x20, 0x00, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x10},
+       u"\U00010000\U00010001\U00010002\U00010003\U00010004\U00010005\U00010006\U00010007"},
   };
   // Printable ASCII with both ends of its range.
   std::string plain;
