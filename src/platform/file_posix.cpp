@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -177,13 +178,13 @@ bool RenameNoReplace(const std::u16string& from, const std::u16string& to) {
 
 std::vector<std::u16string> ListDirectory(const std::u16string& path) {
   std::vector<std::u16string> names;
-  DIR* dir = ::opendir(ToUtf8(path).c_str());
+  // Closed also when memory runs out while the names are gathered.
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(ToUtf8(path).c_str()), ::closedir);
   if (dir == nullptr) return names;
-  while (const dirent* entry = ::readdir(dir)) {
+  while (const dirent* entry = ::readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(FromUtf8(name));
   }
-  ::closedir(dir);
   return names;
 }
 
