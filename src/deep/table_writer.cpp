@@ -120,8 +120,6 @@ bool TableWriter::AddRow(std::span<const std::optional<std::u16string>> values) 
     encoded_.clear();
     const uint32_t notEncoded = AppendEncoded(text, encoding_, encoded_);
     stats_[i].Add(text, encoded_.size());
-    // Texts are spooled as they are written; numbers and dates as read, since their field
-    // reads them again.
     const bool spoolsText = SpoolsText(columns_[i].kind);
     if (spoolsText) summary_.charactersNotEncoded += notEncoded;
     const size_t length = spoolsText ? encoded_.size() : text.size();
