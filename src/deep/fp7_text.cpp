@@ -1,6 +1,8 @@
 #include "deep/fp7_text.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 
 namespace deep {
@@ -41,21 +43,73 @@ std::optional<uint32_t> WindowOffset(uint8_t x) {
 
 class ScsuDecoder {
  public:
-  ScsuDecoder(std::span<const uint8_t> bytes, uint8_t mask) : bytes_(bytes), mask_(mask) {
-    // One unit per byte in single-byte mode, the usual one; fewer in Unicode mode.
-    text_.reserve(bytes.size());
+  // Appends to `text`. The room is kept at one unit for every byte still to be read, so units
+  // are stored without a check: only a supplementary character from one window byte takes more,
+  // and Emit makes room for it.
+  ScsuDecoder(std::span<const uint8_t> bytes, uint8_t mask, std::u16string& text)
+      : bytes_(bytes), mask_(mask), text_(text) {
+    const size_t start = text_.size();
+    text_.resize(start + bytes.size());
+    out_ = text_.data() + start;
   }
+  ScsuDecoder(const ScsuDecoder&) = delete;
+  ScsuDecoder& operator=(const ScsuDecoder&) = delete;
+  // The room not used goes again.
+  ~ScsuDecoder() { text_.resize(static_cast<size_t>(out_ - text_.data())); }
 
   // Decodes to the end or to the first reserved tag or cut sequence; false in that case.
   bool Run() {
     while (at_ < bytes_.size()) {
+      if (!unicodeMode_ && CopyRun()) continue;
       if (!(unicodeMode_ ? UnicodeStep() : SingleByteStep())) return false;
     }
     return true;
   }
-  std::u16string& text() { return text_; }
 
  private:
+  // Single-byte mode: the run of printable ASCII and of bytes of the active window from here on,
+  // the bulk of most texts, without a tag between. False when there is none.
+  bool CopyRun() {
+    const size_t from = at_;
+    CopyAsciiBlocks();
+    const uint32_t window = windows_[active_];
+    // A window reaching past U+FFFF gives two units per byte; SingleByteStep emits those.
+    const uint8_t highest = window <= 0xFFFFu - 0x7Fu ? 0xFF : 0x7F;
+    for (; at_ < bytes_.size(); ++at_) {
+      const uint8_t b = bytes_[at_] ^ mask_;
+      if (b < 0x20 || b > highest) break;
+      *out_++ = static_cast<char16_t>(b < 0x80 ? b : window + (b - 0x80u));
+    }
+    return at_ != from;
+  }
+
+  // Blocks of printable ASCII, checked eight bytes at a time in 64-bit words and widened from a
+  // local copy (a loop the compiler turns into vector instructions).
+  void CopyAsciiBlocks() {
+    constexpr size_t kBlock = 16;
+    constexpr uint64_t kEveryByte = 0x0101010101010101u;
+    constexpr uint64_t kHighBits = 0x80 * kEveryByte;
+    const uint8_t mask = mask_;
+    while (bytes_.size() - at_ >= kBlock) {
+      uint8_t block[kBlock];
+      std::memcpy(block, bytes_.data() + at_, kBlock);
+      for (size_t half = 0; half < kBlock; half += 8) {
+        uint64_t word;
+        std::memcpy(&word, block + half, 8);
+        word ^= mask * kEveryByte;
+        // Bytes below 0x80 that stay below it when 0x60 is added are below 0x20.
+        if ((word & kHighBits) != 0 || ((word + 0x60 * kEveryByte) & kHighBits) != kHighBits) {
+          return;
+        }
+      }
+      char16_t units[kBlock];
+      for (size_t k = 0; k < kBlock; ++k) units[k] = static_cast<uint8_t>(block[k] ^ mask);
+      std::memcpy(out_, units, sizeof units);
+      out_ += kBlock;
+      at_ += kBlock;
+    }
+  }
+
   bool Next(uint8_t& b) {
     if (at_ >= bytes_.size()) return false;
     b = bytes_[at_++] ^ mask_;
@@ -64,11 +118,14 @@ class ScsuDecoder {
 
   void Emit(uint32_t c) {
     if (c <= 0xFFFF) {
-      text_.push_back(static_cast<char16_t>(c));
+      *out_++ = static_cast<char16_t>(c);
     } else {
+      const size_t used = static_cast<size_t>(out_ - text_.data());
+      text_.resize(std::max(text_.size(), used + 2 + (bytes_.size() - at_)));
+      out_ = text_.data() + used;
       c -= 0x10000;
-      text_.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      text_.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+      *out_++ = static_cast<char16_t>(0xD800 + (c >> 10));
+      *out_++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
     }
   }
 
@@ -76,7 +133,7 @@ class ScsuDecoder {
   bool Unit() {
     uint8_t high, low;
     if (!Next(high) || !Next(low)) return false;
-    text_.push_back(static_cast<char16_t>((high << 8) | low));
+    *out_++ = static_cast<char16_t>((high << 8) | low);
     return true;
   }
 
@@ -100,13 +157,13 @@ class ScsuDecoder {
     return true;
   }
 
+  // Called with a byte left.
   bool SingleByteStep() {
-    uint8_t b;
-    Next(b);
+    const uint8_t b = bytes_[at_++] ^ mask_;
     if (b >= 0x80) {
       Emit(windows_[active_] + (b - 0x80u));
     } else if (b >= 0x20 || b == 0x00 || b == 0x09 || b == 0x0A || b == 0x0D) {
-      text_.push_back(b);
+      *out_++ = b;
     } else if (b <= 0x08) {  // SQ0-SQ7: one character from window b - 1
       uint8_t x;
       if (!Next(x)) return false;
@@ -155,24 +212,27 @@ class ScsuDecoder {
   bool unicodeMode_ = false;
   size_t active_ = 0;
   std::array<uint32_t, 8> windows_ = kInitialWindows;
-  std::u16string text_;
+  std::u16string& text_;
+  char16_t* out_;
 };
 
-std::u16string Decode(std::span<const uint8_t> bytes, uint8_t mask, bool* damaged) {
-  ScsuDecoder decoder(bytes, mask);
-  const bool whole = decoder.Run();
-  if (damaged != nullptr && !whole) *damaged = true;
-  return std::move(decoder.text());
+void Decode(std::span<const uint8_t> bytes, uint8_t mask, std::u16string& text, bool* damaged) {
+  ScsuDecoder decoder(bytes, mask, text);
+  if (!decoder.Run() && damaged != nullptr) *damaged = true;
 }
 
 }  // namespace
 
 std::u16string DecodeScsu(std::span<const uint8_t> bytes, bool* damaged) {
-  return Decode(bytes, 0, damaged);
+  std::u16string text;
+  Decode(bytes, 0, text, damaged);
+  return text;
 }
 
 std::u16string DecodeFp7Text(std::span<const uint8_t> stored, bool* damaged) {
-  return Decode(stored, kStoredTextMask, damaged);
+  std::u16string text;
+  Decode(stored, kStoredTextMask, text, damaged);
+  return text;
 }
 
 }  // namespace deep

@@ -23,21 +23,25 @@ bool RowSpool::Create(const std::u16string& folder, const std::u16string& base) 
   Remove();
   buffer_.resize(kBufferSize);
   for (unsigned attempt = 1; attempt <= kNameTries; ++attempt) {
-    path_ = folder + base;
+    // The name becomes the spool's only once its file is made: a name left half built by a
+    // failed allocation never names a file to remove.
+    std::u16string path = folder + base;
     if (attempt > 1) {
-      path_ += u'_';
-      path_ += ToWide(std::to_string(attempt));
+      path += u'_';
+      path += ToWide(std::to_string(attempt));
     }
-    path_ += kExtension;
-    file_ = platform::File::Create(path_, platform::Disposition::kCreateNew);
-    if (file_.IsOpen()) return true;
+    path += kExtension;
+    file_ = platform::File::Create(path, platform::Disposition::kCreateNew);
+    if (file_.IsOpen()) {
+      path_ = std::move(path);
+      return true;
+    }
     const uint32_t error = platform::LastError();
-    if (!platform::PathExists(path_) || attempt == kNameTries) {
-      if (failure_.empty()) failure_ = ToNarrow(path_) + ": " + platform::ErrorText(error);
+    if (!platform::PathExists(path) || attempt == kNameTries) {
+      if (failure_.empty()) failure_ = ToNarrow(path) + ": " + platform::ErrorText(error);
       break;
     }
   }
-  path_.clear();
   return false;
 }
 

@@ -1,7 +1,6 @@
 #include "deep/table_writer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -25,6 +24,12 @@ constexpr uint32_t kLargestRecordLength = UINT16_MAX;
 // The header length is 16 bits: 32 bytes, 32 per field, the terminator.
 constexpr size_t kMostFields = (UINT16_MAX - kHeaderSize - 1) / kDescriptorSize;
 constexpr uint32_t kAbsent = 0;  // spool tag of a missing value; others are the length + 1
+
+// Whether a column's values are spooled encoded, as their text field takes them; the others
+// (numbers, dates) are spooled as UTF-16 text, which their N or D field reads again.
+bool SpoolsText(ColumnKind kind) {
+  return kind != ColumnKind::kNumber && kind != ColumnKind::kDate;
+}
 
 std::u16string_view WithoutFolder(const std::u16string& path) {
   return std::u16string_view(path).substr(path.find_last_of(platform::kPathSeparator) + 1);
@@ -105,7 +110,6 @@ bool TableWriter::Fail(const std::string& what) {
 bool TableWriter::AddRow(std::span<const std::optional<std::u16string>> values) {
   if (failed_ || done_) return false;
   if (summary_.rows == UINT32_MAX) return Fail(ToNarrow(tableName_) + ": too many rows");
-  std::string encoded;
   for (size_t i = 0; i < columns_.size(); ++i) {
     const std::optional<std::u16string>* value = i < values.size() ? &values[i] : nullptr;
     if (value == nullptr || !value->has_value()) {
@@ -113,12 +117,16 @@ bool TableWriter::AddRow(std::span<const std::optional<std::u16string>> values) 
       continue;
     }
     const std::u16string& text = **value;
-    encoded.clear();
-    AppendEncoded(text, encoding_, encoded);
-    stats_[i].Add(text, encoded.size());
-    const uint32_t tag = static_cast<uint32_t>(text.size()) + 1;
+    encoded_.clear();
+    const uint32_t notEncoded = AppendEncoded(text, encoding_, encoded_);
+    stats_[i].Add(text, encoded_.size());
+    const bool spoolsText = SpoolsText(columns_[i].kind);
+    if (spoolsText) summary_.charactersNotEncoded += notEncoded;
+    const size_t length = spoolsText ? encoded_.size() : text.size();
+    const uint32_t tag = static_cast<uint32_t>(length) + 1;
     if (!spool_.Write(&tag, sizeof tag) ||
-        !spool_.Write(text.data(), text.size() * sizeof(char16_t))) {
+        !(spoolsText ? spool_.Write(encoded_.data(), length)
+                     : spool_.Write(text.data(), length * sizeof(char16_t)))) {
       return Fail(spool_.Failure());
     }
   }
@@ -240,23 +248,31 @@ bool TableWriter::WriteRecords(const std::vector<Field>& fields, Output& output)
   for (uint32_t row = 0; row < summary_.rows; ++row) {
     record.assign(recordLength, kBlank);
     size_t at = 1;
-    for (const Field& field : fields) {
-      const FieldPlan& plan = field.plan;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const FieldPlan& plan = fields[i].plan;
       uint32_t tag = kAbsent;
       if (!spool_.Read(&tag, sizeof tag)) return false;
-      value.resize(tag == kAbsent ? 0 : tag - 1);
-      if (!spool_.Read(value.data(), value.size() * sizeof(char16_t))) return false;
+      const size_t length = tag == kAbsent ? 0 : tag - 1;
       text.clear();
-      if (tag == kAbsent || ((plan.type == 'N' || plan.type == 'D') && IsBlankValue(value))) {
-        // no value: the field stays blank
-      } else if (plan.type == 'N') {
-        const std::optional<DecimalNumber> number = ReadNumber(value, plan.mark);
-        if (number) text = number->Formatted(plan.decimals);
-        text.insert(0, plan.width - std::min<size_t>(plan.width, text.size()), kBlank);
-      } else if (plan.type == 'D') {
-        text = DateDigits(value, plan.order).value_or("");
+      if (SpoolsText(columns_[i].kind)) {
+        text.resize(length);
+        if (!spool_.Read(text.data(), length)) return false;
       } else {
-        summary_.charactersNotEncoded += AppendEncoded(value, encoding_, text);
+        value.resize(length);
+        if (!spool_.Read(value.data(), length * sizeof(char16_t))) return false;
+        if (tag == kAbsent || ((plan.type == 'N' || plan.type == 'D') && IsBlankValue(value))) {
+          // no value: the field stays blank
+        } else if (plan.type == 'N') {
+          const std::optional<DecimalNumber> number = ReadNumber(value, plan.mark);
+          if (number) text = number->Formatted(plan.decimals);
+          text.insert(0, plan.width - std::min<size_t>(plan.width, text.size()), kBlank);
+        } else if (plan.type == 'D') {
+          text = DateDigits(value, plan.order).value_or("");
+        } else {
+          summary_.charactersNotEncoded += AppendEncoded(value, encoding_, text);
+        }
+      }
+      if (plan.type == 'C' || plan.type == 'M') {
         if (text.find(static_cast<char>(kEndOfFile)) != std::string::npos) {
           std::replace(text.begin(), text.end(), static_cast<char>(kEndOfFile), kBlank);
           ++summary_.endOfFileBytesReplaced;
@@ -264,9 +280,13 @@ bool TableWriter::WriteRecords(const std::vector<Field>& fields, Output& output)
         if (plan.type == 'M' && !text.empty()) {
           const std::optional<uint32_t> block = output.dbt.Append(text);
           if (!block) return false;
-          char pointer[kMemoPointerWidth + 1];
-          std::snprintf(pointer, sizeof pointer, "%10u", *block);
-          text = pointer;
+          // The block number right-aligned, as "%10u" writes it (ten digits hold any).
+          text.assign(kMemoPointerWidth, kBlank);
+          auto digit = text.end();
+          for (uint32_t number = *block;; number /= 10) {
+            *--digit = static_cast<char>('0' + number % 10);
+            if (number < 10) break;
+          }
         }
       }
       std::copy_n(text.begin(), std::min<size_t>(text.size(), plan.width), record.begin() + at);

@@ -74,6 +74,7 @@ class TableWriter {
   OutputEncoding encoding_;
   std::vector<ColumnStats> stats_;
   RowSpool spool_;
+  std::string encoded_;  // one value encoded, kept for its room
   TableSummary summary_;
   bool failed_ = false;
   bool done_ = false;  // finished or discarded

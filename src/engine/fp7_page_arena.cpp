@@ -15,6 +15,8 @@ void* Fp7PageArena::Allocate(size_t size) {
   if (blocks_.empty() || start + size > kBlockSize) {
     const size_t next = blocks_.empty() ? 0 : current_ + 1;
     if (next == blocks_.size()) {
+      // The list makes room before the block is taken, so that no block is lost when it can't.
+      blocks_.reserve(blocks_.size() + 1);
       auto* block = static_cast<uint8_t*>(qrx::heap::Allocate(kBlockSize));
       if (block == nullptr) return nullptr;
       blocks_.push_back(block);

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -139,7 +141,14 @@ std::string ErrorText(uint32_t error) {
 }
 
 bool DeleteFile(const std::u16string& path) {
-  return ::unlink(ToUtf8(path).c_str()) == 0;
+  // Converted on the stack: a table or spool is removed also when memory has run out. A path
+  // longer than the system takes fails as the system would fail it.
+  char native[PATH_MAX];
+  if (!ToUtf8Into(path, native)) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  return ::unlink(native) == 0;
 }
 
 bool CreateDirectory(const std::u16string& path) {
@@ -169,13 +178,13 @@ bool RenameNoReplace(const std::u16string& from, const std::u16string& to) {
 
 std::vector<std::u16string> ListDirectory(const std::u16string& path) {
   std::vector<std::u16string> names;
-  DIR* dir = ::opendir(ToUtf8(path).c_str());
+  // Closed also when memory runs out while the names are gathered.
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(ToUtf8(path).c_str()), ::closedir);
   if (dir == nullptr) return names;
-  while (const dirent* entry = ::readdir(dir)) {
+  while (const dirent* entry = ::readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(FromUtf8(name));
   }
-  ::closedir(dir);
   return names;
 }
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -160,11 +161,12 @@ std::vector<std::u16string> ListDirectory(const std::u16string& path) {
   const HANDLE search =
       ::FindFirstFileExW(Wide(pattern), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return names;
+  // Closed also when memory runs out while the names are gathered.
+  const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closer(search, ::FindClose);
   do {
     const std::u16string name = FromWide(entry.cFileName, ::wcslen(entry.cFileName));
     if (name != u"." && name != u"..") names.push_back(name);
   } while (::FindNextFileW(search, &entry));
-  ::FindClose(search);
   return names;
 }
 

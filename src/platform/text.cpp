@@ -13,28 +13,30 @@ constexpr char16_t kLastByteEscape = 0xDCFF;
 // The smallest code point each sequence length may carry; anything below is an overlong form.
 constexpr uint32_t kSmallestOfLength[] = {0, 0x80, 0x800, 0x10000};
 
-void AppendUtf8(std::string& out, uint32_t c) {
+// Hands the UTF-8 bytes of one code point to `put`.
+template <typename Put>
+void PutUtf8(uint32_t c, Put& put) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
+    put(static_cast<char>(c));
   } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    put(static_cast<char>(0xC0 | (c >> 6)));
+    put(static_cast<char>(0x80 | (c & 0x3F)));
   } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    put(static_cast<char>(0xE0 | (c >> 12)));
+    put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    put(static_cast<char>(0x80 | (c & 0x3F)));
   } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    put(static_cast<char>(0xF0 | (c >> 18)));
+    put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    put(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
 
-// `bytesBack`: byte escapes become their bytes again rather than U+FFFD.
-std::string Utf8Of(std::u16string_view text, bool bytesBack) {
-  std::string out;
-  out.reserve(text.size());
+// Hands the UTF-8 bytes of `text` to `put`. `bytesBack`: byte escapes become their bytes again
+// rather than U+FFFD.
+template <typename Put>
+void PutUtf8Of(std::u16string_view text, bool bytesBack, Put put) {
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -42,13 +44,19 @@ std::string Utf8Of(std::u16string_view text, bool bytesBack) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (bytesBack && c >= kFirstByteEscape && c <= kLastByteEscape) {
-      out += static_cast<char>(c - 0xDC00);
+      put(static_cast<char>(c - 0xDC00));
       continue;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    AppendUtf8(out, c);
+    PutUtf8(c, put);
   }
+}
+
+std::string Utf8Of(std::u16string_view text, bool bytesBack) {
+  std::string out;
+  out.reserve(text.size());
+  PutUtf8Of(text, bytesBack, [&out](char byte) { out += byte; });
   return out;
 }
 
@@ -60,6 +68,17 @@ std::string ToUtf8(std::u16string_view text) {
 
 std::string ToValidUtf8(std::u16string_view text) {
   return Utf8Of(text, false);
+}
+
+bool ToUtf8Into(std::u16string_view text, std::span<char> buffer) {
+  size_t length = 0;
+  PutUtf8Of(text, true, [&](char byte) {
+    if (length < buffer.size()) buffer[length] = byte;
+    ++length;
+  });
+  if (length >= buffer.size()) return false;
+  buffer[length] = '\0';
+  return true;
 }
 
 std::u16string FromUtf8(std::string_view text) {

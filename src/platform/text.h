@@ -3,6 +3,7 @@
 // Windows-1252 elsewhere).
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,9 @@ std::u16string FromUtf8(std::string_view text);
 // UTF-16 to UTF-8, for handing paths to the operating system: a lone U+DC80 to U+DCFF becomes the
 // byte FromUtf8 took it from, any other unpaired surrogate U+FFFD.
 std::string ToUtf8(std::u16string_view text);
+// ToUtf8 into `buffer` with a terminating zero, taking no memory (for removing a file where memory
+// has run out); false when it does not fit.
+bool ToUtf8Into(std::u16string_view text, std::span<char> buffer);
 // UTF-16 to well-formed UTF-8, for text shown to a person: every unpaired surrogate becomes U+FFFD.
 std::string ToValidUtf8(std::u16string_view text);
 

@@ -38,14 +38,14 @@ int32_t RecoverySandbox::Recover(const fs::path& source, const fs::path& target)
   SetLogPath(withLog_ ? Utf16(logPath_).c_str() : u"");
   UseExternStatusStrings(0);
   SetBreakFlag(nullptr);
-  int32_t result;
-  if (options_) {
-    result = FileRecoverEx(Utf16(source).c_str(), Utf16(target).c_str(), &*options_);
-  } else {
-    // The source argument carries one extra unit, which the library drops.
-    const std::u16string argument = Utf16(source) + u'*';
-    result = FileRecover(argument.c_str(), Utf16(target).c_str(), nullptr);
-  }
+  // The source argument of FileRecover carries one extra unit, which the library drops.
+  const std::u16string sourceArgument = options_ ? Utf16(source) : Utf16(source) + u'*';
+  const std::u16string targetArgument = Utf16(target);
+  if (around_) around_(true);
+  const int32_t result =
+      options_ ? FileRecoverEx(sourceArgument.c_str(), targetArgument.c_str(), &*options_)
+               : FileRecover(sourceArgument.c_str(), targetArgument.c_str(), nullptr);
+  if (around_) around_(false);
   SetLogPath(u"");
   return result;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ class RecoverySandbox {
 
   // Later recoveries go through FileRecoverEx with these options (by default FileRecover).
   void UseOptions(const qrx_options& options) { options_ = options; }
+  // Called with true right before the library's recovery call and with false right after it,
+  // with none of the sandbox's own work between (for tests that count what the library does).
+  void AroundRecovery(std::function<void(bool starting)> around) { around_ = std::move(around); }
 
   // Writes `bytes` as the source file, removes the target folder, and recovers. Returns
   // FileRecover's code. Each recovery starts a new log.
@@ -56,6 +60,7 @@ class RecoverySandbox {
   std::filesystem::path target_;
   std::filesystem::path logPath_;
   std::optional<qrx_options> options_;
+  std::function<void(bool starting)> around_;
 };
 
 // Whether FileRecover's interface documents `result` as one of its codes.

@@ -74,4 +74,51 @@ TEST(DeepScsu, StoredFp7TextIsXoredFirst) {
   EXPECT_TRUE(damaged);
 }
 
+// Texts are mostly long runs of printable ASCII, which the decoder takes in blocks: a tag, a
+// control or a window byte at any place of such a run (before, inside and after a block) must
+// decode as it does alone, stored or not.
+TEST(DeepScsu, PlainRunsBrokenAtEveryPlace) {
+  const struct {
+    const char* name;
+    Bytes bytes;
+    std::u16string text;
+  } breakers[] = {
+      {"default window byte", {0xE9}, u"\u00E9"},
+      {"passed control", {0x09}, u"\t"},
+      {"SQ0", {0x01, 0x41}, u"A"},
+      {"SC2 and back", {0x12, 0x81, 0x10}, u"\u0401"},
+      {"SCU, a unit, UC0", {0x0F, 0x4E, 0x2D, 0xE0}, u"\u4E2D"},
+      {"SD0 to the top of the BMP", {0x18, 0x68, 0xFF}, u"\uE07F"},
+      {"SDX stays active", {0x0B, 0x41, 0x23, 0x85}, u"\U00019185"},
+      {"more units than bytes",
+       {0x0B, 0x20, 0x00, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x10},
+       u"\U00010000\U00010001\U00010002\U00010003\U00010004\U00010005\U00010006\U00010007"},
+  };
+  // Printable ASCII with both ends of its range.
+  std::string plain;
+  for (int i = 0; i < 40; ++i)
+    plain += static_cast<char>(i == 5 ? 0x20 : i == 17 ? 0x7F : 'a' + i % 26);
+  const std::u16string plainText(plain.begin(), plain.end());
+  for (const auto& breaker : breakers) {
+    for (size_t at = 0; at <= plain.size(); ++at) {
+      Bytes bytes(plain.begin(), plain.begin() + at);
+      bytes.insert(bytes.end(), breaker.bytes.begin(), breaker.bytes.end());
+      bytes.insert(bytes.end(), plain.begin() + at, plain.end());
+      const std::u16string text = plainText.substr(0, at) + breaker.text + plainText.substr(at);
+      bool damaged = false;
+      EXPECT_EQ(deep::DecodeScsu(bytes, &damaged), text) << breaker.name << " at " << at;
+      for (uint8_t& b : bytes) b ^= 0x5A;
+      EXPECT_EQ(deep::DecodeFp7Text(bytes, &damaged), text) << breaker.name << " at " << at;
+      EXPECT_FALSE(damaged);
+    }
+  }
+  for (size_t at = 0; at <= plain.size(); ++at) {
+    Bytes bytes(plain.begin(), plain.end());
+    bytes.insert(bytes.begin() + at, 0x0C);
+    bool damaged = false;
+    EXPECT_EQ(deep::DecodeScsu(bytes, &damaged), plainText.substr(0, at)) << at;
+    EXPECT_TRUE(damaged);
+  }
+}
+
 }  // namespace

@@ -144,6 +144,29 @@ TEST_F(DeepTableWriterTest, ColumnsKeptFromTheirTypeBecomeText) {
                                                      "20070506", "01/13/2004", "19990102"}));
 }
 
+// Texts are encoded once, as they come; numbers and dates are read again when written. What the
+// code page cannot hold is counted in what is written as text only, whichever kind of column it
+// came from.
+TEST_F(DeepTableWriterTest, CharactersNotEncodedAreCountedWhereWrittenAsText) {
+  const std::u16string eof(1, char16_t{0x1A});
+  const TableSummary summary =
+      Write(u"Counted",
+            {{u"Note", ColumnKind::kText},
+             {u"Amount", ColumnKind::kNumber},    // U+2212 minus: a number, not counted
+             {u"Code", ColumnKind::kNumber},      // text in the end: its omega counts
+             {u"Long", ColumnKind::kContainer}},  // past 254 bytes: a memo
+            {{u"\u03A9 one" + eof, u"\u22125", u"\u03A9" + eof, std::u16string(300, u'\u03A9')},
+             {std::nullopt, u"3", u"7", u"short"}});
+  ASSERT_TRUE(summary.written);
+  EXPECT_EQ(summary.fieldTypes, (std::vector<char>{'C', 'N', 'C', 'M'}));
+  EXPECT_EQ(summary.charactersNotEncoded, 1u + 1 + 300);
+  EXPECT_EQ(summary.endOfFileBytesReplaced, 2u);
+  const DbfTable table = ReadDbf(dir / "Counted.dbf");
+  ASSERT_EQ(table.rows.size(), 2u);
+  EXPECT_EQ(table.rows[0], (std::vector<std::string>{"? one", "-5", "?", std::string(300, '?')}));
+  EXPECT_EQ(table.rows[1], (std::vector<std::string>{"", " 3", "7", "short"}));
+}
+
 TEST_F(DeepTableWriterTest, ARecordTooLongForItsHeaderMovesItsWidestTextsToMemos) {
   std::vector<TableColumn> columns;
   Row row;

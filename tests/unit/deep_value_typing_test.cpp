@@ -105,5 +105,36 @@ TEST(DeepCodePageTest, EncodesWithoutTheMachineCodePage) {
   EXPECT_EQ(out, "?a");
 }
 
+// Plain ASCII is encoded in blocks: a character of any other kind at any place of a long run
+// (a surrogate pair across the end of a block too) is encoded as it is alone.
+TEST(DeepCodePageTest, PlainRunsBrokenAtEveryPlace) {
+  const struct {
+    std::u16string text;
+    std::string windows1252, utf8;
+    uint32_t notEncoded1252, notEncodedUtf8;
+  } breakers[] = {
+      {u"\u00E9", "\xE9", "\xC3\xA9", 0, 0},
+      {u"\u20AC", "\x80", "\xE2\x82\xAC", 0, 0},
+      {u"\u03A9", "?", "\xCE\xA9", 1, 0},
+      {u"\U0001F600", "?", "\xF0\x9F\x98\x80", 1, 0},
+      {std::u16string(1, char16_t(0xDC00)), "?", "?", 1, 1},
+  };
+  const std::string plain = "The quick brown fox jumps over the lazy dog, twice";
+  const std::u16string plainText(plain.begin(), plain.end());
+  for (const auto& breaker : breakers) {
+    for (size_t at = 0; at <= plain.size(); ++at) {
+      const std::u16string text = plainText.substr(0, at) + breaker.text + plainText.substr(at);
+      // Appended behind what the output holds already.
+      const std::string before = "x";
+      std::string out = before;
+      EXPECT_EQ(AppendEncoded(text, OutputEncoding::kWindows1252, out), breaker.notEncoded1252);
+      EXPECT_EQ(out, before + plain.substr(0, at) + breaker.windows1252 + plain.substr(at)) << at;
+      out = before;
+      EXPECT_EQ(AppendEncoded(text, OutputEncoding::kUtf8, out), breaker.notEncodedUtf8);
+      EXPECT_EQ(out, before + plain.substr(0, at) + breaker.utf8 + plain.substr(at)) << at;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace deep

@@ -8,6 +8,7 @@ namespace {
 
 using qrx::platform::FromUtf8;
 using qrx::platform::ToUtf8;
+using qrx::platform::ToUtf8Into;
 using qrx::platform::ToValidUtf8;
 
 // A POSIX file name is any string of bytes; through UTF-16 and back it must stay the same name.
@@ -36,6 +37,17 @@ TEST(Utf8Paths, OnlyWellFormedSequencesAreDecoded) {
   // Text shown to a person is well-formed.
   EXPECT_EQ(ToValidUtf8(FromUtf8("caf\xE9 日志")), "caf\xEF\xBF\xBD 日志");
   EXPECT_EQ(ToValidUtf8(u"😀"), "😀");
+}
+
+// The form a file is removed by where memory has run out: the same bytes, ended by a zero, or
+// nothing when they do not fit.
+TEST(Utf8Paths, IntoABufferOfItsOwn) {
+  const std::u16string name = FromUtf8("caf\xE9 日志");
+  char exact[sizeof "caf\xE9 日志"];
+  ASSERT_TRUE(ToUtf8Into(name, exact));
+  EXPECT_EQ(std::string(exact), ToUtf8(name));
+  char tooShort[sizeof exact - 1];
+  EXPECT_FALSE(ToUtf8Into(name, tooShort));
 }
 
 }  // namespace
