@@ -31,13 +31,19 @@ std::u16string NoteOf(const TableOutcome& table) {
   return Joined(parts, u"; ");
 }
 
-std::vector<std::u16string> TableFilesFirst(std::vector<std::u16string> files) {
+std::vector<std::u16string> TableFilesFirst(const std::vector<std::u16string>& files) {
   const auto rank = [](const std::u16string& file) {
     return file.ends_with(u".dbf") ? 0 : file.ends_with(u".dbt") ? 1 : 2;
   };
-  std::stable_sort(files.begin(), files.end(),
-                   [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
-  return files;
+  // Rank by rank rather than a stable sort, whose buffer may silently fail to be had.
+  std::vector<std::u16string> ordered;
+  ordered.reserve(files.size());
+  for (int wanted = 0; wanted <= 2; ++wanted) {
+    for (const std::u16string& file : files) {
+      if (rank(file) == wanted) ordered.push_back(file);
+    }
+  }
+  return ordered;
 }
 
 void NoteTableResult(const TableOutcome& table, const std::u16string& targetDir) {

@@ -26,7 +26,7 @@ std::u16string Joined(const std::vector<std::u16string>& parts, const char16_t* 
 // What was lost of a table; empty when nothing was. (Its files are listed per table apart.)
 std::u16string NoteOf(const TableOutcome& table);
 // A table's files as people look for them: the table, its memo file, then the others.
-std::vector<std::u16string> TableFilesFirst(std::vector<std::u16string> files);
+std::vector<std::u16string> TableFilesFirst(const std::vector<std::u16string>& files);
 // Records the table among the tables of this recovery (its counts, files and note), for hosts
 // that ask for them one by one.
 void NoteTableResult(const TableOutcome& table, const std::u16string& targetDir);

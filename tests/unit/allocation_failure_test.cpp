@@ -142,8 +142,15 @@ void SweepDeep(const std::vector<uint8_t>& bytes, Failing failing) {
     SCOPED_TRACE("allocation " + std::to_string(failAt));
     g_news.Reset(failAt, failing);
     const int32_t result = sandbox.Recover(bytes);
+    const bool reached = g_news.Count() >= failAt;
     g_news.Reset(0, failing);
-    EXPECT_TRUE(result == QRX_FAILURE || result == QRX_WRITE_FAILED) << result;
+    // The report keeps the entries of every run, so a run may allocate a little less than the
+    // one counted: a run that never reached the failing allocation recovers in full.
+    if (reached) {
+      EXPECT_TRUE(result == QRX_FAILURE || result == QRX_WRITE_FAILED) << result;
+    } else {
+      EXPECT_EQ(result, QRX_OK);
+    }
     EXPECT_TRUE(sandbox.Strays().empty());
     for (const auto& [name, content] : OutputsOf(sandbox)) {
       const auto same = intact.find(name);
