@@ -68,7 +68,7 @@ class DeepFp5Crafted : public testing::Test {
     Use(QRX_ENCODING_UTF8);
   }
   void Use(uint32_t encoding) {
-    sandbox.UseOptions({sizeof(qrx_options), QRX_MODE_DEEP, encoding});
+    sandbox.UseOptions({sizeof(qrx_options), QRX_MODE_DEEP, encoding, QRX_FORMAT_DBF, 0});
   }
 
   DbfTable Recovered(const Bytes& file) {
