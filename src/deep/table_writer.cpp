@@ -212,7 +212,8 @@ TableSummary TableWriter::Finish() {
     for (const ColumnStats& stats : stats_) {
       if (stats.DateOrders() != 0) tableOrders &= stats.DateOrders();
     }
-    const DayMonthOrder tableOrder = tableOrders == kMonthFirst ? kMonthFirst : kDayFirst;
+    const auto tableOrder =
+        static_cast<DayMonthOrder>(tableOrders == 0 ? uint8_t{kEitherOrder} : tableOrders);
     for (size_t i = 0; i < fields.size(); ++i) {
       const FieldPlan& plan = fields[i].plan;
       summary_.fieldNames.push_back(fields[i].name);

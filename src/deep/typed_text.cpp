@@ -28,7 +28,12 @@ std::optional<std::string> Timestamp(std::u16string_view text, DayMonthOrder ord
   text = Trimmed(text);
   const size_t blank = text.find(u' ');
   if (blank == std::u16string_view::npos) return std::nullopt;
-  const std::optional<std::string> date = DateDigits(text.substr(0, blank), order);
+  // An order the table's dates leave open reads only dates that both orders read alike.
+  std::optional<std::string> date =
+      DateDigits(text.substr(0, blank), order == kMonthFirst ? kMonthFirst : kDayFirst);
+  if (order == kEitherOrder && date != DateDigits(text.substr(0, blank), kMonthFirst)) {
+    return std::nullopt;
+  }
   const std::optional<std::string> time = TimeOfDay(text.substr(blank + 1));
   if (!date || !time) return std::nullopt;
   return IsoDate(*date) + ' ' + *time;

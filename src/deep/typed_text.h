@@ -12,11 +12,12 @@
 namespace deep {
 
 // How one column's values are written: its definition, its plan, and the table's order of day
-// and month (which also reads the dates of its timestamps).
+// and month (which also reads the dates of its timestamps; kEitherOrder when its date columns
+// leave it open, and then only timestamps whose date reads alike in both orders are rewritten).
 struct TypedColumn {
   ColumnKind kind = ColumnKind::kText;
   FieldPlan plan;
-  DayMonthOrder tableOrder = kDayFirst;
+  DayMonthOrder tableOrder = kEitherOrder;
 };
 
 // The value in UTF-8; nullopt for no value (and for a blank value of an N or D field).
