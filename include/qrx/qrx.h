@@ -83,8 +83,7 @@ QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf
 #define QRX_ENCODING_WINDOWS_1252 \
   0 /* texts in Windows-1252, declared in the tables (the default) */
 #define QRX_ENCODING_UTF8 1
-/* Output formats of a deep recovery, as bits of qrx_options.formats. 0 writes nothing at all (no
- * folder, no file): the recovery only reports what it would write (RecoveredTables). */
+/* Output formats of a deep recovery, as bits of qrx_options.formats; 0 means QRX_FORMAT_DBF. */
 #define QRX_FORMAT_DBF 1    /* dBase tables (.dbf, .dbt, .cpg) */
 #define QRX_FORMAT_SQLITE 2 /* one SQLite database "<source name>.sqlite" holding every table */
 #define QRX_FORMAT_CSV 4    /* one UTF-8 CSV file per table */
@@ -95,9 +94,11 @@ typedef struct qrx_options {
   uint32_t size;
   uint32_t mode;     /* QRX_MODE_ */
   uint32_t encoding; /* QRX_ENCODING_, deep mode only */
-  uint32_t formats;  /* QRX_FORMAT_ bits, deep mode only (classic writes dBase); a struct too
-                        short for it means QRX_FORMAT_DBF */
+  uint32_t formats;  /* QRX_FORMAT_ bits, deep mode only (classic writes dBase); 0 or a struct
+                        too short for it means QRX_FORMAT_DBF */
   uint32_t csvByteOrderMark; /* 1: CSV files begin with a UTF-8 byte order mark */
+  uint32_t listOnly; /* 1: write nothing at all (no folder, no file), only find out what would be
+                        written: RecoveredTables and the report tell it (deep mode only) */
 } qrx_options;
 
 /* Recovers one damaged database into targetDir, as FileRecover does, with a choice of mode. The

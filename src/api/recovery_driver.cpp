@@ -179,7 +179,7 @@ int32_t RunDeepRecovery(const char16_t* sourcePath, const std::u16string& target
 std::optional<deep::Options> DeepOptionsOf(const qrx_options& options) {
   constexpr uint32_t kKnownFormats = QRX_FORMAT_DBF | QRX_FORMAT_SQLITE | QRX_FORMAT_CSV;
   if (options.encoding > QRX_ENCODING_UTF8 || (options.formats & ~kKnownFormats) != 0 ||
-      options.csvByteOrderMark > 1) {
+      options.csvByteOrderMark > 1 || options.listOnly > 1) {
     return std::nullopt;
   }
 #if !QRX_HAVE_SQLITE
@@ -191,15 +191,18 @@ std::optional<deep::Options> DeepOptionsOf(const qrx_options& options) {
   deep::Options deepOptions;
   deepOptions.encoding = options.encoding == QRX_ENCODING_UTF8 ? deep::OutputEncoding::kUtf8
                                                                : deep::OutputEncoding::kWindows1252;
-  deepOptions.formats = options.formats;
+  // Internally no format at all is the listing, which writes nothing.
+  deepOptions.formats = options.listOnly == 1  ? 0
+                        : options.formats == 0 ? QRX_FORMAT_DBF
+                                               : options.formats;
   deepOptions.csvByteOrderMark = options.csvByteOrderMark == 1;
   return deepOptions;
 }
 
 // The caller's options over the defaults, as far as the caller's struct reaches.
 std::optional<qrx_options> KnownOptions(const qrx_options* given) {
-  qrx_options options{sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252, QRX_FORMAT_DBF,
-                      0};
+  qrx_options options{
+      sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252, QRX_FORMAT_DBF, 0, 0};
   if (given == nullptr) return options;
   if (given->size < sizeof(uint32_t)) return std::nullopt;
   std::memcpy(&options, given, std::min<size_t>(given->size, sizeof options));

@@ -34,8 +34,8 @@ class DeepFormatsTest : public ::testing::Test {
                         {u"=Sum", ColumnKind::kText},
                         {u"Big", ColumnKind::kNumber}},
                        outputs);
-    writer.AddRow(Row{u"日本語, \"x\"\r\nline", u"0,79", u"18/11/2004", u"=1+1",
-                      u"1234567890123456.25"});
+    writer.AddRow(
+        Row{u"日本語, \"x\"\r\nline", u"0,79", u"18/11/2004", u"=1+1", u"1234567890123456.25"});
     writer.AddRow(Row{std::nullopt, u"-3", u"", u"-minus", u"2"});
     TableSummary summary = writer.Finish();
     outputs.NoteTable({u"Ünïcode, \"table\"", 5, summary});

@@ -98,9 +98,12 @@ int ExitStatusOf(int32_t result) {
 int ListSource(const CommandLine& line, ProgressView& view) {
   const std::string& source = line.sources.front();
   const size_t reportRowsBefore = FetchReport().rows.size();
-  const qrx_options options{sizeof(qrx_options), QRX_MODE_DEEP,
-                            line.utf8 ? uint32_t{QRX_ENCODING_UTF8} : QRX_ENCODING_WINDOWS_1252, 0,
-                            0};
+  const qrx_options options{sizeof(qrx_options),
+                            QRX_MODE_DEEP,
+                            line.utf8 ? uint32_t{QRX_ENCODING_UTF8} : QRX_ENCODING_WINDOWS_1252,
+                            QRX_FORMAT_DBF,
+                            0,
+                            1};
   const int32_t result = FileRecoverEx(platform::FromUtf8(source).c_str(), u"", &options);
   view.Finish();
   const Report report = FetchReport(reportRowsBefore);
