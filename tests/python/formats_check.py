@@ -49,7 +49,8 @@ def same(kind, dbf, other):
 
 def check_sample(tool, sample, work):
     out = work / sample.stem
-    run = subprocess.run([tool, "--format", "dbf,sqlite,csv", "--encoding", "utf-8", "--json",
+    # The format list right before the positionals: it takes one argument, never the source.
+    run = subprocess.run([tool, "--encoding", "utf-8", "--json", "--format", "dbf,sqlite,csv",
                           str(sample), str(out)], capture_output=True, text=True)
     report = json.loads(run.stdout)
     assert run.returncode in (0, 5), (sample, run.stderr)

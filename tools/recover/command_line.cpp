@@ -57,6 +57,7 @@ std::optional<CommandLine> ParseCommandLine(std::vector<std::string> args, int& 
                  "the formats to write, any of dbf, sqlite (one database holding every table) and "
                  "csv (one UTF-8 file per table), separated by commas (deep recovery)")
       ->delimiter(',')
+      ->allow_extra_args(false)
       ->check(CLI::IsMember({"dbf", "sqlite", "csv"}))
       ->capture_default_str();
   app.add_flag("--csv-bom", line.csvByteOrderMark,
