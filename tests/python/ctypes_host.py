@@ -63,10 +63,16 @@ with tempfile.TemporaryDirectory() as folder:
           "pass and progress texts: %r" % seen)
 
     # The tables of a deep recovery, each with its files, through the struct of the C header.
+    class ColumnResult(ctypes.Structure):
+        _fields_ = [("name", ctypes.c_void_p), ("fieldName", ctypes.c_void_p),
+                    ("type", ctypes.c_uint32), ("kind", ctypes.c_void_p)]
+
     class TableResult(ctypes.Structure):
         _fields_ = [("name", ctypes.c_void_p), ("columns", ctypes.c_uint32),
                     ("rows", ctypes.c_uint32), ("files", ctypes.POINTER(ctypes.c_void_p)),
-                    ("note", ctypes.c_void_p)]
+                    ("note", ctypes.c_void_p), ("columnCount", ctypes.c_uint32),
+                    ("columnList", ctypes.POINTER(ctypes.POINTER(ColumnResult))),
+                    ("damagedUnits", ctypes.c_uint32)]
 
     sample = utf16(os.path.join(samples_dir, "damaged.fp7"))
     check(qrx.FileRecoverEx(sample, utf16(os.path.join(folder, "deep")), None) == 0, "deep: 0")
@@ -80,6 +86,11 @@ with tempfile.TemporaryDirectory() as folder:
     check(files == ["Customers.dbf", "Customers.dbt", "Customers.cpg"] and not customers.files[3],
           "Customers' files: %r" % files)
     check(read_utf16(tables[1].contents.note) == "2 damaged pages" and not customers.note, "notes")
+    columns = [customers.columnList[i].contents for i in range(customers.columnCount)]
+    described = [(read_utf16(c.name), chr(c.type), read_utf16(c.kind)) for c in columns]
+    check(described[-1][1] == "M" and not customers.columnList[customers.columnCount],
+          "Customers' columns: %r" % described)
+    check(tables[1].contents.damagedUnits == 2, "Orders: two damaged pages")
 
     columns = [ctypes.POINTER(ctypes.c_void_p)() for _ in range(4)]
     check(qrx.RecoveryReport(*[ctypes.byref(c) for c in columns]) == 0, "RecoveryReport answers 0")
