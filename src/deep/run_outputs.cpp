@@ -3,27 +3,14 @@
 #include <utility>
 
 #include "deep/csv_table_file.h"
+#include "deep/sqlite_database.h"
 #include "deep/stored_file.h"
 #include "deep/table_file_names.h"
 #include "deep/target_folder.h"
 #include "diag/table_results.h"
 #include "platform/path.h"
-#if QRX_HAVE_SQLITE
-#include "deep/sqlite_database.h"
-#endif
 
 namespace deep {
-
-#if !QRX_HAVE_SQLITE
-// Without SQLite no database is ever opened (the options refuse it).
-class SqliteDatabase {
- public:
-  std::unique_ptr<TableOutput> Table(const std::u16string&) { return nullptr; }
-  void Describe(const TableDescription&) {}
-  void AddStoredObject(const std::u16string&, std::span<const uint8_t>) {}
-  std::u16string Commit() { return {}; }
-};
-#endif
 
 RunOutputs::RunOutputs(std::u16string targetDir, std::u16string_view sourcePath,
                        const Options& options)
@@ -36,12 +23,10 @@ RunOutputs::~RunOutputs() = default;
 bool RunOutputs::Start() {
   if (options_.formats == 0) return true;
   if (!MakeTargetFolder(folder_)) return false;
-#if QRX_HAVE_SQLITE
   if ((options_.formats & kSqlite) != 0) {
     database_ = std::make_unique<SqliteDatabase>();
     if (databaseBase_.empty() || !database_->Open(folder_, databaseBase_)) return false;
   }
-#endif
   return true;
 }
 
