@@ -1,10 +1,11 @@
 """Recovers every real sample with --format dbf,sqlite,csv (texts in UTF-8) and compares every value
 of the SQLite database (read with Python's sqlite3 module and the sqlite3 program) and of the CSV
 files (Python's csv module) with the dBase table of the same run; then checks that --list writes
-nothing and agrees with that run.
+nothing and agrees with that run, and that a disk that fills up at any of several sizes leaves
+only whole files in every format.
 
 usage: formats_check.py QRX_RECOVER SAMPLES_DIR"""
-import csv, decimal, json, os, pathlib, shutil, sqlite3, subprocess, sys, tempfile
+import csv, decimal, json, os, pathlib, resource, shutil, signal, sqlite3, subprocess, sys, tempfile
 
 
 def read_dbf(path):
@@ -106,6 +107,30 @@ def check_listing(tool, sample, report, work):
             assert column["type"] in "CNDM" and column["kind"], column
 
 
+def check_full_disk(tool, sample, work):
+    """Runs with files limited to a size (as on a full disk): every run ends recovered or with
+    tables not written (5), leaves no temporary file, and what it names per table is whole."""
+    for kib in (4, 8, 16, 32, 64):
+        out = work / f"{sample.stem}-full-{kib}"
+
+        def limit():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (kib * 1024, kib * 1024))
+
+        run = subprocess.run([tool, "--json", "--format", "dbf,sqlite,csv", str(sample), str(out)],
+                             capture_output=True, text=True, preexec_fn=limit)
+        assert run.returncode in (0, 5), (kib, run.returncode, run.stderr)
+        names = os.listdir(out) if out.exists() else []
+        assert not [n for n in names if "partial" in n or "spool" in n or "journal" in n], names
+        for table in json.loads(run.stdout)["tables"]:
+            for name in table["files"]:
+                assert name in names, (kib, name)
+                if name.endswith(".sqlite"):
+                    db = sqlite3.connect(out / name)
+                    assert db.execute("PRAGMA integrity_check").fetchone()[0] == "ok"
+                    db.close()
+
+
 def main():
     tool, samples = sys.argv[1], pathlib.Path(sys.argv[2])
     sources = sorted(p for p in samples.glob("fp[57]/*") if p.suffix.lower() in (".fp5", ".fp7"))
@@ -118,6 +143,7 @@ def main():
         for sample in sources:
             report, checked = check_sample(tool, sample, work)
             check_listing(tool, sample, report, work)
+            check_full_disk(tool, sample, work)
             print(f"{sample.name}: {checked} values the same in dBase, SQLite and CSV")
             passed += 1
     print(f"{passed} passed, 0 failed")
