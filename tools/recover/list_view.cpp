@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "qrx/qrx.h"
 #include "report_view.h"
+#include "source_run.h"
 
 namespace {
 
@@ -78,21 +79,6 @@ nlohmann::ordered_json ListingJson(const std::string& source, const Report& repo
           {"storedObjects", StoredObjects(report)}};
 }
 
-int ExitStatusOf(int32_t result) {
-  switch (result) {
-    case QRX_OK:
-      return 0;
-    case QRX_CANNOT_OPEN:
-      return 3;
-    case QRX_NOTHING_TO_RECOVER:
-      return 4;
-    case QRX_STOPPED:
-      return 130;
-    default:
-      return 1;
-  }
-}
-
 }  // namespace
 
 int ListSource(const CommandLine& line, ProgressView& view) {
@@ -112,9 +98,9 @@ int ListSource(const CommandLine& line, ProgressView& view) {
   } else if (result == QRX_OK) {
     std::fputs(Listing(source, report).c_str(), stdout);
   }
-  if (result != QRX_OK) {
-    std::fprintf(stderr, "qrx-recover: nothing to list in %s (result %d; --log FILE says why)\n",
-                 ShownName(source).c_str(), static_cast<int>(result));
-  }
-  return ExitStatusOf(result);
+  SourceRun run;
+  run.source = source;
+  const RunOutcome outcome = OutcomeOf(result, line, run);
+  if (result != QRX_OK) std::fprintf(stderr, "qrx-recover: %s\n", outcome.message.c_str());
+  return outcome.exitStatus;
 }

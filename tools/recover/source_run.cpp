@@ -30,38 +30,6 @@ std::optional<RunOutcome> RefusedTarget(const CommandLine& line, const std::stri
   return std::nullopt;
 }
 
-RunOutcome OutcomeOf(int32_t result, const CommandLine& line, const SourceRun& run,
-                     const std::string& sourceProblem) {
-  const std::string source = ShownName(run.source);
-  switch (result) {
-    case QRX_OK:
-      return {result, 0, "recovered"};
-    case QRX_CANNOT_OPEN: {
-      const std::string why =
-          !sourceProblem.empty() ? sourceProblem : WhySourceCannotBeRead(run.source);
-      return {result, 3,
-              "cannot open " + source + ": " +
-                  (why.empty() ? "the system refused it (the log says more)" : why)};
-    }
-    case QRX_NOTHING_TO_RECOVER:
-      return {result, 4,
-              "nothing to recover in " + source +
-                  ": the file is empty, not an fp5 or fp7 database, or holds no readable table"};
-    case QRX_WRITE_FAILED:
-      return {result, 5,
-              "some result files could not be written in " + ShownName(run.target) +
-                  (run.files.kept.empty() ? "" : " (tables already there are never overwritten)") +
-                  "; the report marks the tables concerned and the log names each file and why"};
-    case QRX_STOPPED:
-      return {result, 130, "stopped at your request"};
-    default:
-      return {result, 1,
-              line.logPath.empty()
-                  ? "the recovery failed; run again with --log FILE to learn why"
-                  : "the recovery failed; the log " + ShownName(line.logPath) + " says why"};
-  }
-}
-
 }  // namespace
 
 SourceRun RecoverSource(const CommandLine& line, const std::string& source,
@@ -91,6 +59,36 @@ SourceRun RecoverSource(const CommandLine& line, const std::string& source,
   run.ran = true;
   run.files = CompareFolder(before, ListFolder(target));
   run.report = FetchReport(reportRowsBefore);
-  run.outcome = OutcomeOf(result, line, run, sourceProblem);
+  run.outcome = OutcomeOf(result, line, run);
   return run;
+}
+
+RunOutcome OutcomeOf(int32_t result, const CommandLine& line, const SourceRun& run) {
+  const std::string source = ShownName(run.source);
+  switch (result) {
+    case QRX_OK:
+      return {result, 0, "recovered"};
+    case QRX_CANNOT_OPEN: {
+      const std::string why = WhySourceCannotBeRead(run.source);
+      return {result, 3,
+              "cannot open " + source + ": " +
+                  (why.empty() ? "the system refused it (the log says more)" : why)};
+    }
+    case QRX_NOTHING_TO_RECOVER:
+      return {result, 4,
+              "nothing to recover in " + source +
+                  ": the file is empty, not an fp5 or fp7 database, or holds no readable table"};
+    case QRX_WRITE_FAILED:
+      return {result, 5,
+              "some result files could not be written in " + ShownName(run.target) +
+                  (run.files.kept.empty() ? "" : " (tables already there are never overwritten)") +
+                  "; the report marks the tables concerned and the log names each file and why"};
+    case QRX_STOPPED:
+      return {result, 130, "stopped at your request"};
+    default:
+      return {result, 1,
+              line.logPath.empty()
+                  ? "the recovery failed; run again with --log FILE to learn why"
+                  : "the recovery failed; the log " + ShownName(line.logPath) + " says why"};
+  }
 }

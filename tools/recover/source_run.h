@@ -23,3 +23,5 @@ struct SourceRun {
 // Else recovers `source` into `target` with the options of `line`, showing progress on `view`.
 SourceRun RecoverSource(const CommandLine& line, const std::string& source,
                         const std::string& target, ProgressView& view);
+// How a recovery of `run.source` into `run.target` that answered `result` ended, in plain words.
+RunOutcome OutcomeOf(int32_t result, const CommandLine& line, const SourceRun& run);
