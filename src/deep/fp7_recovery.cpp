@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -156,9 +157,10 @@ bool IndexPages(SourcePages& pages, Index& index) {
   return true;
 }
 
-// The second pass for one table; false when the host asked to stop (nothing of it is left).
-bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table, RunOutputs& outputs,
-                Progress& progress, TableOutcome& outcome) {
+// The second pass for one table: its records handed to `writer`, which is left to be finished
+// (none when the table has no records); false when the host asked to stop (nothing of it is left).
+bool ReadTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table, RunOutputs& outputs,
+               Progress& progress, TableOutcome& outcome, std::unique_ptr<TableWriter>& writer) {
   const std::map<uint32_t, TableColumn> columns = OutputColumns(table);
   outcome.columns = columns.size();
   outcome.damagedUnits = table.damagedPages;
@@ -173,7 +175,7 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table, Run
     slotOf.emplace(id, list.size());
     list.push_back(column);
   }
-  TableWriter writer(outcome.name, list, outputs);
+  writer = std::make_unique<TableWriter>(outcome.name, list, outputs);
   std::vector<std::optional<std::u16string>> row(list.size());
   Fp7TableRows rows(tableId, [&](uint64_t, const Fp7Record& record) {
     std::fill(row.begin(), row.end(), std::nullopt);
@@ -181,7 +183,7 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table, Run
       const auto slot = slotOf.find(column);
       if (slot != slotOf.end()) row[slot->second] = DecodeFp7Text(field.Bytes());
     }
-    writer.AddRow(row);
+    writer->AddRow(row);
   });
 
   std::vector<Fp7PageRange> order = table.recordPages;
@@ -190,7 +192,7 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table, Run
   });
   for (const Fp7PageRange& page : order) {
     if (StopRequested()) {
-      writer.Discard();
+      writer.reset();  // a writer not finished drops everything of its table
       return false;
     }
     rows.BeginPage(page.page, page.firstId);
@@ -199,9 +201,20 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table, Run
   }
   rows.Finish();
   outcome.conflicts = rows.Conflicts();
-  outcome.summary = writer.Finish();
   return true;
 }
+
+// A table read, and its writer while it waits to be finished.
+struct TableRead {
+  TableOutcome outcome;
+  std::unique_ptr<TableWriter> writer;
+
+  void Finish(uint8_t fileOrders) {
+    if (writer == nullptr) return;
+    outcome.summary = writer->Finish(fileOrders);
+    writer.reset();
+  }
+};
 
 // The stream an object's content is in: the first that is neither its name nor its sizes.
 const LongValue* ContentOf(const Fp7StoredObject& object, std::string& type) {
@@ -306,13 +319,28 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
   g_StatusLink.NextPass(Pass3Text);
   Progress progress(u"Writing row data...", RecordPageCount(index.catalogue.Tables()), kTablesFrom,
                     kTablesTo);
+  // The order of day and month is decided per file: a table whose dates leave it open waits
+  // until the other tables have been read, and takes the order they agree on.
+  std::vector<TableRead> read;
+  uint8_t fileOrders = kEitherOrder;
+  for (const auto& [id, table] : tables) {
+    TableRead& next = read.emplace_back();
+    next.outcome.name = TableName(id, *table);
+    if (!ReadTable(pages, id, *table, outputs, progress, next.outcome, next.writer)) {
+      return kResultBreak;
+    }
+    if (next.writer != nullptr && !next.writer->DatesUndecided()) {
+      const uint8_t orders = next.writer->DateOrders();
+      if (orders == kDayFirst || orders == kMonthFirst) fileOrders &= orders;
+      next.Finish(kEitherOrder);
+    }
+  }
   std::vector<TableOutcome> outcomes;
   bool anyWritten = false;
   bool anyFailed = false;
-  for (const auto& [id, table] : tables) {
-    TableOutcome outcome;
-    outcome.name = TableName(id, *table);
-    if (!WriteTable(pages, id, *table, outputs, progress, outcome)) return kResultBreak;
+  for (TableRead& next : read) {
+    next.Finish(fileOrders);
+    TableOutcome& outcome = next.outcome;
     anyWritten = anyWritten || outcome.summary.written;
     anyFailed = anyFailed || outcome.summary.writeFailed;
     g_Log.LogFormat("Table \"%s\": %u rows, %u conflicts", Narrow(outcome.name).c_str(),

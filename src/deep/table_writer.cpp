@@ -173,11 +173,20 @@ bool TableWriter::AddRow(std::span<const std::optional<std::u16string>> values) 
   return true;
 }
 
-std::vector<TableWriter::Field> TableWriter::PlanFields() const {
-  uint8_t tableOrders = kEitherOrder;
+uint8_t TableWriter::DateOrders() const {
+  uint8_t orders = kEitherOrder;
   for (const ColumnStats& stats : stats_) {
-    if (stats.DateOrders() != 0) tableOrders &= stats.DateOrders();
+    if (stats.DateOrders() != 0) orders &= stats.DateOrders();
   }
+  return orders;
+}
+
+bool TableWriter::DatesUndecided() const {
+  return DateOrders() == kEitherOrder &&
+         std::any_of(stats_.begin(), stats_.end(), [](const auto& s) { return s.DateOrders(); });
+}
+
+std::vector<TableWriter::Field> TableWriter::PlanFields(uint8_t tableOrders) const {
   std::vector<std::u16string> names;
   for (const TableColumn& column : columns_) names.push_back(column.name);
   const std::vector<std::string> fieldNames = DbfFieldNames(names);
@@ -200,18 +209,18 @@ std::vector<TableWriter::Field> TableWriter::PlanFields() const {
   return fields;
 }
 
-TableSummary TableWriter::Finish() {
+TableSummary TableWriter::Finish(uint8_t fileOrders) {
   if (done_) return summary_;
   if (!failed_ && WritesDbase() && columns_.size() > kMostFields) {
     Fail(ToNarrow(tableName_) + ": more columns than a dBase header can describe");
   }
   if (!failed_ && WritesDbase() && !spool_.StartReading()) Fail(spool_.Failure());
   if (!failed_) {
-    const std::vector<Field> fields = PlanFields();
-    uint8_t tableOrders = kEitherOrder;
-    for (const ColumnStats& stats : stats_) {
-      if (stats.DateOrders() != 0) tableOrders &= stats.DateOrders();
+    uint8_t tableOrders = DateOrders();
+    if (tableOrders == kEitherOrder && (fileOrders == kDayFirst || fileOrders == kMonthFirst)) {
+      tableOrders = fileOrders;
     }
+    const std::vector<Field> fields = PlanFields(tableOrders);
     const auto tableOrder =
         static_cast<DayMonthOrder>(tableOrders == 0 ? uint8_t{kEitherOrder} : tableOrders);
     for (size_t i = 0; i < fields.size(); ++i) {

@@ -57,8 +57,14 @@ class TableWriter {
   // ones are none); nullopt is no value. False once anything has failed: every later call then
   // does nothing, and Finish reports writeFailed.
   bool AddRow(std::span<const std::optional<std::u16string>> values);
-  // Decides the fields, writes the table and removes the spool. Called once.
-  TableSummary Finish();
+  // The orders of day and month that its date values allow together: kEitherOrder when they
+  // leave both open (or there are none), 0 when its date columns disagree.
+  uint8_t DateOrders() const;
+  // Whether it has dates that leave both orders open, so that the file's other tables may decide.
+  bool DatesUndecided() const;
+  // Decides the fields, writes the table and removes the spool. Called once. `fileOrders`: the
+  // orders the file's other tables allow, which decide dates that leave both open here.
+  TableSummary Finish(uint8_t fileOrders = kEitherOrder);
   // Drops everything (a stop): no file of this table is left.
   void Discard();
 
@@ -68,7 +74,7 @@ class TableWriter {
 
   // Logs the first failure (`what`: the file and the system's reason) and drops everything.
   bool Fail(const std::string& what);
-  std::vector<Field> PlanFields() const;
+  std::vector<Field> PlanFields(uint8_t orders) const;
   bool WriteTable(const std::vector<Field>& fields);
   bool WriteRecords(const std::vector<Field>& fields, Output& output);
   // The CSV file and the SQL table, from the UTF-8 spool.

@@ -55,6 +55,29 @@ TEST_F(DeepCrafted, ColumnsAreTypedFromTheirDefinitionsAndGlobalsLeftOut) {
   EXPECT_EQ(table.declaredRows, 3u);
 }
 
+// A table whose dates read either way takes the order the file's other tables decide, whatever
+// the order the tables come in; alone, or when the others disagree, its dates stay text.
+TEST_F(DeepCrafted, TheOrderOfDayAndMonthIsDecidedPerFile) {
+  const auto dated = [](uint32_t id, std::vector<std::string> dates) {
+    fp7::Table table{id, "Dates" + std::to_string(id), false, {}, {}, {}};
+    table.columns = {{1, "When", {1, 3}, fp7::ColumnDefinition(1, 3)}};
+    for (uint32_t r = 0; r < dates.size(); ++r) table.records.push_back({r + 1, {{1, dates[r]}}});
+    return table;
+  };
+  const fp7::Table open = dated(129, {"03/04/2020", "05/06/2021"});
+  const fp7::Table dayFirst = dated(130, {"25/12/2020"});
+  const fp7::Table monthFirst = dated(131, {"12/25/2020"});
+  const auto when = [&](std::vector<fp7::Table> tables) {
+    sandbox.Recover(fp7::BuildDatabase(tables, fp7::kMaxPageData, kIds));
+    const DbfTable table = ReadDbf(sandbox.target() / "Dates129.dbf");
+    return table.types + " " + (table.rows.empty() ? "" : table.rows[0][0]);
+  };
+  EXPECT_EQ(when({open, dayFirst}), "D 20200403");
+  EXPECT_EQ(when({monthFirst, open}), "D 20200304");
+  EXPECT_EQ(when({open}), "C 03/04/2020");
+  EXPECT_EQ(when({open, dayFirst, monthFirst}), "C 03/04/2020");
+}
+
 TEST_F(DeepCrafted, LongValuesInPiecesAndRecordsAcrossPagesComeBackWhole) {
   fp7::Table notes{129, "Notes", false, {{1, "Text", {1, 1}, fp7::ColumnDefinition(1, 1)}}, {}, {}};
   std::string longText;
