@@ -76,6 +76,12 @@ std::vector<std::string> RecoverySandbox::Outputs() const {
   return names;
 }
 
+std::map<std::string, std::vector<unsigned char>> RecoverySandbox::OutputContents() const {
+  std::map<std::string, std::vector<unsigned char>> files;
+  for (const std::string& name : Outputs()) files[name] = ReadFileBytes(target_ / name);
+  return files;
+}
+
 bool IsDocumentedResult(int32_t result) {
   switch (result) {
     case QRX_OK:

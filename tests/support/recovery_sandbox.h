@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,8 @@ class RecoverySandbox {
   std::vector<std::filesystem::path> Strays() const;
   // The plain files of the target folder, by name.
   std::vector<std::string> Outputs() const;
+  // The same files with their bytes.
+  std::map<std::string, std::vector<unsigned char>> OutputContents() const;
 
  private:
   TempDir dir_;

@@ -113,14 +113,6 @@ TEST(AllocationFailure, EveryAllocationOfAnFp7Recovery) {
 
 using Files = std::map<std::string, std::vector<unsigned char>>;
 
-Files OutputsOf(const RecoverySandbox& sandbox) {
-  Files files;
-  for (const std::string& name : sandbox.Outputs()) {
-    files[name] = ReadFileBytes(sandbox.target() / name);
-  }
-  return files;
-}
-
 // Fails every operator new of the deep recovery of `bytes` in turn (deep recovery takes its memory
 // through the standard containers; the library's own heap only in the format scan that the fp7
 // sweep above covers): each run ends with the export's code for a failure (-2) or for a write that
@@ -136,7 +128,7 @@ void SweepDeep(const std::vector<uint8_t>& bytes, Failing failing) {
   g_news.Reset(0, failing);
   ASSERT_EQ(sandbox.Recover(bytes), QRX_OK);
   const uint64_t allocations = g_news.Count();
-  const Files intact = OutputsOf(sandbox);
+  const Files intact = sandbox.OutputContents();
   ASSERT_GT(allocations, 100u);
   for (uint64_t failAt = 1; failAt <= allocations; ++failAt) {
     SCOPED_TRACE("allocation " + std::to_string(failAt));
@@ -152,7 +144,7 @@ void SweepDeep(const std::vector<uint8_t>& bytes, Failing failing) {
       EXPECT_EQ(result, QRX_OK);
     }
     EXPECT_TRUE(sandbox.Strays().empty());
-    for (const auto& [name, content] : OutputsOf(sandbox)) {
+    for (const auto& [name, content] : sandbox.OutputContents()) {
       const auto same = intact.find(name);
       EXPECT_TRUE(same != intact.end() && same->second == content) << name;
     }

@@ -24,14 +24,6 @@ namespace {
 using qrx::Failing;
 using Files = std::map<std::string, std::vector<unsigned char>>;
 
-Files OutputsOf(const RecoverySandbox& sandbox) {
-  Files files;
-  for (const std::string& name : sandbox.Outputs()) {
-    files[name] = ReadFileBytes(sandbox.target() / name);
-  }
-  return files;
-}
-
 // How the system words a full disk in the log.
 #if defined(_WIN32)
 const std::string kDiskFull = qrx::platform::ErrorText(112);  // ERROR_DISK_FULL
@@ -46,7 +38,7 @@ void Sweep(const std::vector<uint8_t>& bytes, Failing failing,
   qrx::platform::ResetWriteCounting();
   ASSERT_EQ(sandbox.Recover(bytes), QRX_OK);
   const uint64_t writes = qrx::platform::WriteCount();
-  const Files intact = OutputsOf(sandbox);
+  const Files intact = sandbox.OutputContents();
   ASSERT_GE(writes, 2u);
   for (uint64_t failAt = 1; failAt <= writes; ++failAt) {
     SCOPED_TRACE("write " + std::to_string(failAt));
@@ -56,7 +48,7 @@ void Sweep(const std::vector<uint8_t>& bytes, Failing failing,
     EXPECT_EQ(result, QRX_WRITE_FAILED);
     EXPECT_NE(sandbox.Log().find(kDiskFull), std::string::npos);
     EXPECT_TRUE(sandbox.Strays().empty());
-    const Files outputs = OutputsOf(sandbox);
+    const Files outputs = sandbox.OutputContents();
     for (const auto& [name, content] : outputs) {
       const auto same = intact.find(name);
       EXPECT_TRUE(same != intact.end() && same->second == content) << name;
