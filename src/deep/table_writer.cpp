@@ -211,6 +211,12 @@ std::vector<TableWriter::Field> TableWriter::PlanFields(uint8_t tableOrders) con
 
 TableSummary TableWriter::Finish(uint8_t fileOrders) {
   if (done_) return summary_;
+  // No format has a table without columns: nothing is written, and nothing has failed.
+  if (columns_.empty()) {
+    g_Log.LogFormat("Table %s: no columns, no files", ToNarrow(tableName_).c_str());
+    Discard();
+    return summary_;
+  }
   if (!failed_ && WritesDbase() && columns_.size() > kMostFields) {
     Fail(ToNarrow(tableName_) + ": more columns than a dBase header can describe");
   }

@@ -103,6 +103,35 @@ TEST_F(DeepFormatsTest, SqliteHoldsFullNamesExactNumbersAndTheRecovery) {
   sqlite3_close(db);
 }
 
+// A NUL inside a value is kept in both (SQLite binds texts with their length); a table without
+// columns is no SQL table and no CSV file, and no failure.
+TEST_F(DeepFormatsTest, NulBytesStayAndTablesWithoutColumnsAreSkipped) {
+  RunOutputs outputs(dir.path().u16string(), u"Zero.fp7",
+                     Options{OutputEncoding::kUtf8, kSqlite | kCsv, false});
+  ASSERT_TRUE(outputs.Start());
+  TableWriter nul(u"Zero", {{u"Text", ColumnKind::kText}}, outputs);
+  nul.AddRow(Row{std::u16string(u"a\0b", 3)});
+  const TableSummary written = nul.Finish();
+  outputs.NoteTable({u"Zero", 1, written});
+  TableWriter none(u"None", {}, outputs);
+  none.AddRow(Row{});
+  const TableSummary skipped = none.Finish();
+  outputs.NoteTable({u"None", 0, skipped});
+  ASSERT_TRUE(outputs.Finish());
+  EXPECT_TRUE(written.written);
+  EXPECT_FALSE(skipped.writeFailed);
+  EXPECT_EQ(Read(dir.path() / "Zero.csv"), std::string("Text\r\na\0b\r\n", 11));
+  EXPECT_FALSE(fs::exists(dir.path() / "None.csv"));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir.path() / "Zero.sqlite").string().c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(db, "SELECT length(CAST(Text AS BLOB)) FROM Zero", -1, &statement, nullptr);
+  ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(statement, 0), 3);
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+}
+
 TEST_F(DeepFormatsTest, NoFormatWritesNothingButDecidesTheTypes) {
   const TableSummary summary = Write(0);
   EXPECT_TRUE(summary.written);
