@@ -125,12 +125,12 @@ TEST(JsonReport, BundledSampleGivesEachTableItsFiles) {
   const json classic = RunJson({"--classic", sample, (dir / "classic").string()}, 0);
   ASSERT_EQ(classic["tables"].size(), 4u);
   // (The short name is the system's own: CUSTOM~1 here, another under Windows.)
-  const std::vector<std::string> customers = Names(classic["tables"][0]["files"]);
-  ASSERT_EQ(customers.size(), 2u);
-  EXPECT_EQ(customers[0].substr(customers[0].size() - 4), ".dbf");
-  EXPECT_EQ(customers[1], customers[0].substr(0, customers[0].size() - 4) + ".dbt");
-  EXPECT_NE(customers[0].find('~'), std::string::npos);
-  EXPECT_TRUE(fs::exists(dir / "classic" / customers[0]));
+  const std::vector<std::string> shortNames = Names(classic["tables"][0]["files"]);
+  ASSERT_EQ(shortNames.size(), 2u);
+  EXPECT_EQ(shortNames[0].substr(shortNames[0].size() - 4), ".dbf");
+  EXPECT_EQ(shortNames[1], shortNames[0].substr(0, shortNames[0].size() - 4) + ".dbt");
+  EXPECT_NE(shortNames[0].find('~'), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "classic" / shortNames[0]));
   EXPECT_EQ(classic["tables"][3]["name"], "Archive");
   EXPECT_TRUE(classic["storedFiles"].empty());
 }
