@@ -26,7 +26,8 @@ std::optional<uint32_t> FieldId(std::optional<uint64_t> number) {
 }  // namespace
 
 uint8_t Fp5Field::Type() const {
-  if (flags) return (*flags)[kTypeAt];
+  // Flags whose type byte is 0 say nothing of the type: the lists may.
+  if (flags && (*flags)[kTypeAt] != 0) return (*flags)[kTypeAt];
   return listedType != 0 ? listedType : uint8_t{kText};
 }
 

@@ -23,7 +23,7 @@ struct Fp5Field {
   uint8_t listedType = 0;  // the type 3/2 lists it under; 0 when not listed
 
   bool Defined() const { return !storedName.empty() || flags || listedType != 0; }
-  // The flags' type, else the listed one, else text.
+  // The flags' type when they give one (not 0), else the listed one, else text.
   uint8_t Type() const;
   // False for globals and unstored fields: their values are not kept in records.
   bool HoldsRecordData() const;
