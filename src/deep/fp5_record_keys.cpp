@@ -38,7 +38,9 @@ bool IsOneByteKey(const Fp5Key& key, uint8_t byte) {
 }  // namespace
 
 std::optional<Fp5RecordPlace> RecordPlaceOf(Fp5Path path) {
-  if (path.size() < 2 || path.size() > 3 || Fp5Number(path[0]) != kRecords) return std::nullopt;
+  if (path.size() < 2 || path.size() > 3 || path[0].size() != 1 || path[0][0] != kRecords) {
+    return std::nullopt;
+  }
   const std::optional<uint64_t> record = Fp5Number(path[1]);
   if (!record) return std::nullopt;
   if (path.size() == 2) return Fp5RecordPlace{*record, std::nullopt};
@@ -48,6 +50,8 @@ std::optional<Fp5RecordPlace> RecordPlaceOf(Fp5Path path) {
 }
 
 std::optional<Fp5Slot> SlotOfKey(const Fp5Key& key) {
+  // The common form first: a field id as the key number itself.
+  if (!key.isBytes) return key.number != 0 ? std::optional(Fp5Slot{key.number, 1}) : std::nullopt;
   if (IsOneByteKey(key, kBookkeepingKey)) return std::nullopt;
   const std::optional<KeyNumbers> numbers = NumbersOf(key);
   if (!numbers || numbers->first == 0 || numbers->first > kMaxField) return std::nullopt;

@@ -46,6 +46,11 @@ std::u16string TableNameOf(const std::u16string& sourceName) {
   return name.empty() ? std::u16string(u"Table") : name;
 }
 
+// A value's text, decoded where it lies when it is stored whole.
+std::u16string TextOf(const Fp5Value& value) {
+  return value.pieces.empty() ? DecodeMacRoman(value.whole) : DecodeMacRoman(value.Bytes());
+}
+
 // The first pass: every block once.
 struct Index {
   Fp5Catalogue catalogue;
@@ -120,7 +125,7 @@ bool WriteRows(SourcePages& pages, const Fp5Catalogue& catalogue, const std::u16
     std::fill(row.begin(), row.end(), std::nullopt);
     for (const auto& [slot, value] : record.values) {
       const auto found = slotOf.find(slot);
-      if (found != slotOf.end()) row[found->second] = DecodeMacRoman(value.Bytes());
+      if (found != slotOf.end()) row[found->second] = TextOf(value);
     }
     // A record left with values of no column (repetitions beyond the definition) is no row.
     if (std::any_of(row.begin(), row.end(), [](const auto& value) { return value.has_value(); })) {

@@ -102,7 +102,8 @@ TEST(DeepFp5Block, NumbersOfOneToFiveBytesContinueEachOthersRange) {
       {{0xF0, 0x00, 0x00, 0x00, 0x00}, 0x10204080},
       {{0xF7, 0xFF, 0xFF, 0xFF, 0xFF}, 0x10204080 + 0x7FFFFFFFFull}};
   for (const auto& [bytes, value] : cases) EXPECT_EQ(deep::Fp5Number(bytes), value) << Hex(bytes);
-  for (const Bytes& bad : {Bytes{0xF8, 0, 0, 0, 0}, Bytes{0x80}, Bytes{0x05, 0x01}, Bytes{}}) {
+  for (const Bytes& bad : {Bytes{0xF8, 0, 0, 0, 0}, Bytes{0x80}, Bytes{0x05, 0x01}, Bytes{},
+                           Bytes{0xFF}, Bytes{0x80, 0x00, 0x00}, Bytes{0xE0, 0x00, 0x00}}) {
     EXPECT_FALSE(deep::Fp5Number(bad)) << Hex(bad);
   }
   // As record ids in a path and as keys: field, field and repetition, pieces, bookkeeping.
@@ -193,6 +194,22 @@ TEST(DeepFp5Block, IndexDeletedAndEmptyBlocksHandOnNothing) {
 TEST(DeepFp5Text, MacRomanToUnicode) {
   const Bytes text = {'A', 0x8E, 0x9F, 0x96, 0xA5, 0xDB, 0xF0, 0xFF, 0x0D, 0xCA};
   EXPECT_EQ(deep::DecodeMacRoman(text), u"A\u00E9\u00FC\u00F1\u2022\u20AC\uF8FF\u02C7\r\u00A0");
+}
+
+// Long ASCII runs are widened a block at a time: one upper-half byte at every place of a text
+// longer than two blocks, and texts of every length up to it, decode as byte by byte.
+TEST(DeepFp5Text, OneUpperHalfByteAnywhereInALongAsciiText) {
+  for (size_t length = 0; length <= 40; ++length) {
+    for (size_t at = 0; at <= length; ++at) {
+      Bytes text(length, 'a');
+      std::u16string expected(length, u'a');
+      if (at < length) {
+        text[at] = 0xDB;
+        expected[at] = u'\u20AC';
+      }
+      ASSERT_EQ(deep::DecodeMacRoman(text), expected) << length << " " << at;
+    }
+  }
 }
 
 }  // namespace
