@@ -36,9 +36,9 @@ int RunOne(const std::string& mode, const fs::path& source, const fs::path& targ
            const fs::path& resultPath) {
   DllInitialize(nullptr, Quiet, QuietProgress);
   const auto start = std::chrono::steady_clock::now();
-  const qrx_options options{sizeof(qrx_options),
-                            mode == "classic" ? uint32_t{QRX_MODE_CLASSIC} : QRX_MODE_DEEP,
-                            QRX_ENCODING_WINDOWS_1252};
+  qrx_options options{};
+  options.size = sizeof options;
+  options.mode = mode == "classic" ? uint32_t{QRX_MODE_CLASSIC} : QRX_MODE_DEEP;
   const int32_t result = FileRecoverEx(Utf16(source).c_str(), Utf16(target).c_str(), &options);
   const double seconds = SecondsSince(start);
   std::ofstream(resultPath) << result << ' ' << seconds << ' ' << qrx::platform::PeakResidentBytes()

@@ -83,6 +83,10 @@ QRX_EXPORT int32_t QRX_CALL FileRecover(const qrx_utf16_t* source, const qrx_utf
 #define QRX_ENCODING_WINDOWS_1252 \
   0 /* texts in Windows-1252, declared in the tables (the default) */
 #define QRX_ENCODING_UTF8 1
+/* Output formats of a deep recovery, as bits of qrx_options.formats; 0 means QRX_FORMAT_DBF. */
+#define QRX_FORMAT_DBF 1    /* dBase tables (.dbf, .dbt, .cpg) */
+#define QRX_FORMAT_SQLITE 2 /* one SQLite database "<source name>.sqlite" holding every table */
+#define QRX_FORMAT_CSV 4    /* one UTF-8 CSV file per table */
 
 /* Options of FileRecoverEx. `size` is sizeof(qrx_options) as the caller knows it: fields the
  * library has but the caller's struct lacks take their defaults, so the struct can grow. */
@@ -90,11 +94,17 @@ typedef struct qrx_options {
   uint32_t size;
   uint32_t mode;     /* QRX_MODE_ */
   uint32_t encoding; /* QRX_ENCODING_, deep mode only */
+  uint32_t formats;  /* QRX_FORMAT_ bits, deep mode only (classic writes dBase); 0 or a struct
+                        too short for it means QRX_FORMAT_DBF */
+  uint32_t csvByteOrderMark; /* 1: CSV files begin with a UTF-8 byte order mark */
+  uint32_t listOnly; /* 1: write nothing at all (no folder, no file), only find out what would be
+                        written: RecoveredTables and the report tell it (deep mode only) */
 } qrx_options;
 
 /* Recovers one damaged database into targetDir, as FileRecover does, with a choice of mode. The
  * source argument is the path itself (no extra unit). Null options mean every default. Returns a
- * QRX_ code; QRX_FAILURE for options of an unknown mode or encoding, or a size below 4. */
+ * QRX_ code; QRX_FAILURE for options of an unknown mode, encoding or format, for a format this
+ * build lacks (SQLite is optional), or a size below 4. */
 QRX_EXPORT int32_t QRX_CALL FileRecoverEx(const qrx_utf16_t* source, const qrx_utf16_t* targetDir,
                                           const qrx_options* options);
 
@@ -105,6 +115,15 @@ QRX_EXPORT int32_t QRX_CALL FileRecoverEx(const qrx_utf16_t* source, const qrx_u
 QRX_EXPORT int32_t QRX_CALL RecoveryReport(qrx_utf16_t*** items, qrx_utf16_t*** details,
                                            qrx_utf16_t*** grades, qrx_utf16_t*** notes);
 
+/* One column of a table of the last recovery. */
+typedef struct qrx_column_result {
+  const qrx_utf16_t* name;      /* the full column name as the source holds it */
+  const qrx_utf16_t* fieldName; /* its dBase field name (at most 10 characters) */
+  uint32_t type;                /* the type decided from its values: 'C', 'N', 'D' or 'M' */
+  const qrx_utf16_t* kind;      /* what its definition says it holds: "text", "number", "date",
+                                   "time", "timestamp" or "container" */
+} qrx_column_result;
+
 /* One table of the last recovery, as RecoveredTables hands it out. Later versions may add fields
  * at the end: the library hands out pointers to these structs, never arrays of them. */
 typedef struct qrx_table_result {
@@ -114,6 +133,9 @@ typedef struct qrx_table_result {
   const qrx_utf16_t* const* files; /* the files written for it in the target folder (table, memo,
                                       code page, stored files), null-terminated */
   const qrx_utf16_t* note;         /* what was lost, or null when nothing was */
+  uint32_t columnCount;            /* entries of columnList (deep recovery; 0 in classic) */
+  const qrx_column_result* const* columnList; /* null-terminated */
+  uint32_t damagedUnits; /* damaged pages (fp7) or blocks (fp5) holding the table's records */
 } qrx_table_result;
 
 /* Hands out the tables of the last FileRecover or FileRecoverEx, one entry each (those with

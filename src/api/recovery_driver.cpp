@@ -172,21 +172,37 @@ int32_t RunDeepRecovery(const char16_t* sourcePath, const std::u16string& target
     return deep::RecoverFp5(connector.m_hFile, connector.m_nFileSize, sourcePath, targetDir,
                             options);
   }
-  return deep::RecoverFp7(connector.m_hFile, connector.m_nFileSize, targetDir, options);
+  return deep::RecoverFp7(connector.m_hFile, connector.m_nFileSize, sourcePath, targetDir, options);
 }
 
 // The options as the library knows them, or nullopt when they ask for what it does not have.
 std::optional<deep::Options> DeepOptionsOf(const qrx_options& options) {
-  if (options.encoding > QRX_ENCODING_UTF8) return std::nullopt;
+  constexpr uint32_t kKnownFormats = QRX_FORMAT_DBF | QRX_FORMAT_SQLITE | QRX_FORMAT_CSV;
+  if (options.encoding > QRX_ENCODING_UTF8 || (options.formats & ~kKnownFormats) != 0 ||
+      options.csvByteOrderMark > 1 || options.listOnly > 1) {
+    return std::nullopt;
+  }
+#if !QRX_HAVE_SQLITE
+  if ((options.formats & QRX_FORMAT_SQLITE) != 0) {
+    g_Log.LogError("FileRecoverEx: this build of the library writes no SQLite databases");
+    return std::nullopt;
+  }
+#endif
   deep::Options deepOptions;
   deepOptions.encoding = options.encoding == QRX_ENCODING_UTF8 ? deep::OutputEncoding::kUtf8
                                                                : deep::OutputEncoding::kWindows1252;
+  // Internally no format at all is the listing, which writes nothing.
+  deepOptions.formats = options.listOnly == 1  ? 0
+                        : options.formats == 0 ? QRX_FORMAT_DBF
+                                               : options.formats;
+  deepOptions.csvByteOrderMark = options.csvByteOrderMark == 1;
   return deepOptions;
 }
 
 // The caller's options over the defaults, as far as the caller's struct reaches.
 std::optional<qrx_options> KnownOptions(const qrx_options* given) {
-  qrx_options options{sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252};
+  qrx_options options{
+      sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252, QRX_FORMAT_DBF, 0, 0};
   if (given == nullptr) return options;
   if (given->size < sizeof(uint32_t)) return std::nullopt;
   std::memcpy(&options, given, std::min<size_t>(given->size, sizeof options));
@@ -209,7 +225,7 @@ int32_t FileRecoverExImpl(const char16_t* sourcePath, const char16_t* targetDir,
   const std::optional<qrx_options> options = KnownOptions(given);
   const std::optional<deep::Options> deepOptions = options ? DeepOptionsOf(*options) : std::nullopt;
   if (!deepOptions) {
-    g_Log.LogError("FileRecoverEx: options of an unknown mode or encoding");
+    g_Log.LogError("FileRecoverEx: options of an unknown mode, encoding or format");
     return kResultFailure;
   }
   const std::u16string source = sourcePath != nullptr ? sourcePath : u"";

@@ -13,10 +13,11 @@
 #include "deep/fp5_text.h"
 #include "deep/progress.h"
 #include "deep/recovery_report.h"
+#include "deep/run_outputs.h"
 #include "deep/source_pages.h"
 #include "deep/stop_request.h"
+#include "deep/table_file_names.h"
 #include "deep/table_writer.h"
-#include "deep/target_folder.h"
 #include "diag/log.h"
 #include "diag/result_codes.h"
 #include "diag/status_link.h"
@@ -35,15 +36,6 @@ constexpr int32_t kRowsTo = 99;
 
 std::span<const uint8_t> Block(SourcePages& pages, uint64_t number) {
   return pages.Page(number + 1);
-}
-
-// The table's name: the source file's name without folders and without its extension.
-std::u16string TableNameOf(const std::u16string& sourceName) {
-  const size_t slash = sourceName.find_last_of(u"/\\:");
-  std::u16string name = slash == std::u16string::npos ? sourceName : sourceName.substr(slash + 1);
-  const size_t dot = name.find_last_of(u'.');
-  if (dot != std::u16string::npos && dot != 0) name.erase(dot);
-  return name.empty() ? std::u16string(u"Table") : name;
 }
 
 // A value's text, decoded where it lies when it is stored whole.
@@ -104,8 +96,8 @@ bool IndexBlocks(SourcePages& pages, Index& index) {
 }
 
 // The second pass; false when the host asked to stop (nothing of the table is left).
-bool WriteRows(SourcePages& pages, const Fp5Catalogue& catalogue, const std::u16string& targetDir,
-               const Options& options, TableOutcome& outcome) {
+bool WriteRows(SourcePages& pages, const Fp5Catalogue& catalogue, RunOutputs& outputs,
+               TableOutcome& outcome) {
   const std::vector<Fp5Column> columns = Fp5Columns(catalogue);
   outcome.columns = columns.size();
   outcome.damagedUnits = catalogue.DamagedRecordBlocks();
@@ -119,7 +111,7 @@ bool WriteRows(SourcePages& pages, const Fp5Catalogue& catalogue, const std::u16
     slotOf.emplace(column.slot, list.size());
     list.push_back(column.column);
   }
-  TableWriter writer(targetDir, outcome.name, list, options.encoding);
+  TableWriter writer(outcome.name, list, outputs);
   std::vector<std::optional<std::u16string>> row(list.size());
   Fp5Records records([&](uint64_t, const Fp5Record& record) {
     std::fill(row.begin(), row.end(), std::nullopt);
@@ -167,20 +159,22 @@ int32_t RecoverFp5(qrx::platform::File& source, uint64_t size, const std::u16str
     g_Log.LogLine("No records found");
     return kResultNothing;
   }
-  if (!MakeTargetFolder(targetDir)) return kResultWriteFailed;
+  RunOutputs outputs(targetDir, sourceName, options);
+  if (!outputs.Start()) return kResultWriteFailed;
 
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.NextPass(Pass3Text);
   TableOutcome outcome;
-  outcome.name = TableNameOf(sourceName);
-  if (!WriteRows(pages, index.catalogue, targetDir, options, outcome)) return kResultBreak;
+  outcome.name = SourceStem(sourceName);
+  if (!WriteRows(pages, index.catalogue, outputs, outcome)) return kResultBreak;
   g_Log.LogFormat("Table \"%s\": %u rows, %u conflicts", ToNarrow(outcome.name).c_str(),
                   outcome.summary.rows, outcome.conflicts);
-  NoteTableResult(outcome, targetDir);
+  outputs.NoteTable(outcome);
+  const bool databaseWritten = outputs.Finish();
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.SBar(100);
   ReportTables({outcome}, index.dataBlocks, index.damagedBlocks);
-  if (outcome.summary.writeFailed) return kResultWriteFailed;
+  if (outcome.summary.writeFailed || !databaseWritten) return kResultWriteFailed;
   return outcome.summary.written ? kResultOk : kResultNothing;
 }
 

@@ -13,11 +13,10 @@
 #include "deep/fp7_text.h"
 #include "deep/progress.h"
 #include "deep/recovery_report.h"
+#include "deep/run_outputs.h"
 #include "deep/source_pages.h"
 #include "deep/stop_request.h"
-#include "deep/stored_file.h"
 #include "deep/table_writer.h"
-#include "deep/target_folder.h"
 #include "diag/log.h"
 #include "diag/report.h"
 #include "diag/result_codes.h"
@@ -158,9 +157,8 @@ bool IndexPages(SourcePages& pages, Index& index) {
 }
 
 // The second pass for one table; false when the host asked to stop (nothing of it is left).
-bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table,
-                const std::u16string& targetDir, const Options& options, Progress& progress,
-                TableOutcome& outcome) {
+bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table, RunOutputs& outputs,
+                Progress& progress, TableOutcome& outcome) {
   const std::map<uint32_t, TableColumn> columns = OutputColumns(table);
   outcome.columns = columns.size();
   outcome.damagedUnits = table.damagedPages;
@@ -175,7 +173,7 @@ bool WriteTable(SourcePages& pages, uint64_t tableId, const Fp7Table& table,
     slotOf.emplace(id, list.size());
     list.push_back(column);
   }
-  TableWriter writer(targetDir, outcome.name, list, options.encoding);
+  TableWriter writer(outcome.name, list, outputs);
   std::vector<std::optional<std::u16string>> row(list.size());
   Fp7TableRows rows(tableId, [&](uint64_t, const Fp7Record& record) {
     std::fill(row.begin(), row.end(), std::nullopt);
@@ -228,7 +226,7 @@ std::u16string ExtensionOf(std::string type) {
 // The third pass: the pages of stored objects, in the order of their object ids; each object with
 // content becomes a file. False when the host asked to stop.
 bool WriteStoredFiles(SourcePages& pages, const std::vector<Fp7PageRange>& objectPages,
-                      const std::u16string& folder, uint64_t limit, StoredFiles& written) {
+                      RunOutputs& outputs, uint64_t limit, StoredFiles& written) {
   uint64_t bytesWritten = 0;
   Fp7StoredObjects objects([&](uint64_t id, const Fp7StoredObject& object) {
     std::string type;
@@ -248,7 +246,7 @@ bool WriteStoredFiles(SourcePages& pages, const std::vector<Fp7PageRange>& objec
     std::u16string name =
         reference != object.streams.end() ? StoredFileName(reference->second.Bytes()) : u"";
     if (name.empty()) name = Numbered("object_", id) + ExtensionOf(type);
-    const std::u16string file = WriteStoredFile(folder, name, bytes);
+    const std::u16string file = outputs.StoreObject(name, bytes);
     if (file.empty()) {
       written.anyFailed = true;
       return;
@@ -284,8 +282,8 @@ bool IsReported(const Fp7Table& table) {
 
 }  // namespace
 
-int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16string& targetDir,
-                   const Options& options) {
+int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16string& sourceName,
+                   const std::u16string& targetDir, const Options& options) {
   g_Log.LogLine("Deep recovery of an fp7 file");
   SourcePages pages(source, size, kPageSize);
   g_StatusLink.WDiag(DoneText);
@@ -301,7 +299,8 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
     g_Log.LogLine("No records found");
     return kResultNothing;
   }
-  if (!MakeTargetFolder(targetDir)) return kResultWriteFailed;
+  RunOutputs outputs(targetDir, sourceName, options);
+  if (!outputs.Start()) return kResultWriteFailed;
 
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.NextPass(Pass3Text);
@@ -313,26 +312,24 @@ int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16str
   for (const auto& [id, table] : tables) {
     TableOutcome outcome;
     outcome.name = TableName(id, *table);
-    if (!WriteTable(pages, id, *table, targetDir, options, progress, outcome)) return kResultBreak;
+    if (!WriteTable(pages, id, *table, outputs, progress, outcome)) return kResultBreak;
     anyWritten = anyWritten || outcome.summary.written;
     anyFailed = anyFailed || outcome.summary.writeFailed;
     g_Log.LogFormat("Table \"%s\": %u rows, %u conflicts", Narrow(outcome.name).c_str(),
                     outcome.summary.rows, outcome.conflicts);
-    NoteTableResult(outcome, targetDir);
+    outputs.NoteTable(outcome);
     outcomes.push_back(std::move(outcome));
   }
   StoredFiles stored;
-  const std::u16string folder =
-      targetDir.empty() || targetDir.back() == u'/' || targetDir.back() == u'\\' ? targetDir
-                                                                                 : targetDir + u'/';
-  if (!WriteStoredFiles(pages, index.catalogue.ObjectPages(), folder,
+  if (!WriteStoredFiles(pages, index.catalogue.ObjectPages(), outputs,
                         kStoredBytesPerSourceByte * size, stored)) {
     return kResultBreak;
   }
   g_StatusLink.WDiag(DoneText);
   g_StatusLink.SBar(100);
   Report(outcomes, stored, index.dataPages, index.damagedPages);
-  if (anyFailed || stored.anyFailed) return kResultWriteFailed;
+  const bool databaseWritten = outputs.Finish();
+  if (anyFailed || stored.anyFailed || !databaseWritten) return kResultWriteFailed;
   return anyWritten || !stored.names.empty() ? kResultOk : kResultNothing;
 }
 

@@ -22,7 +22,7 @@ namespace deep {
 // and fills the recovery report as classic recovery does. Returns 0; -3 when no table holds
 // anything to write; -20 when a table could not be written (the others are); -1000 when the host
 // asked to stop (the table being written is dropped).
-int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16string& targetDir,
-                   const Options& options);
+int32_t RecoverFp7(qrx::platform::File& source, uint64_t size, const std::u16string& sourceName,
+                   const std::u16string& targetDir, const Options& options);
 
 }  // namespace deep

@@ -46,11 +46,36 @@ std::vector<std::u16string> TableFilesFirst(const std::vector<std::u16string>& f
   return ordered;
 }
 
+const char16_t* KindName(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::kNumber:
+      return u"number";
+    case ColumnKind::kDate:
+      return u"date";
+    case ColumnKind::kTime:
+      return u"time";
+    case ColumnKind::kTimestamp:
+      return u"timestamp";
+    case ColumnKind::kContainer:
+      return u"container";
+    case ColumnKind::kText:
+      break;
+  }
+  return u"text";
+}
+
 void NoteTableResult(const TableOutcome& table, const std::u16string& targetDir) {
   g_TableResults.BeginTable(table.name);
   for (const std::u16string& file : TableFilesFirst(table.summary.files)) {
     g_TableResults.AddFile(file);
   }
+  std::vector<KtUtils::TableResults::Column> columns;
+  for (size_t i = 0; i < table.summary.columns.size(); ++i) {
+    const OutputColumn& column = table.summary.columns[i];
+    columns.push_back({column.name, ToWide(table.summary.fieldNames[i]), column.typed.plan.type,
+                       KindName(column.typed.kind)});
+  }
+  g_TableResults.SetColumns(std::move(columns), table.damagedUnits);
   g_TableResults.EndTable(static_cast<uint32_t>(table.columns), table.summary.rows, NoteOf(table),
                           targetDir);
 }

@@ -21,6 +21,9 @@ struct TableOutcome {
   const char* unit = "page";  // what such a unit is called
 };
 
+// What a column's definition says it holds: "text", "number", "date", "time", "timestamp" or
+// "container".
+const char16_t* KindName(ColumnKind kind);
 // `parts` joined with `separator` between them.
 std::u16string Joined(const std::vector<std::u16string>& parts, const char16_t* separator);
 // What was lost of a table; empty when nothing was. (Its files are listed per table apart.)

@@ -8,6 +8,7 @@
 #include "dbf/dbf_header.h"
 #include "dbf/result_file.h"
 #include "deep/field_names.h"
+#include "deep/run_outputs.h"
 #include "deep/table_file_names.h"
 #include "diag/log.h"
 #include "platform/file.h"
@@ -24,11 +25,21 @@ constexpr uint32_t kLargestRecordLength = UINT16_MAX;
 // The header length is 16 bits: 32 bytes, 32 per field, the terminator.
 constexpr size_t kMostFields = (UINT16_MAX - kHeaderSize - 1) / kDescriptorSize;
 constexpr uint32_t kAbsent = 0;  // spool tag of a missing value; others are the length + 1
+// Decimal digits a double always gives back as they were.
+constexpr size_t kDigitsKept = 15;
 
 // Whether a column's values are spooled encoded, as their text field takes them; the others
 // (numbers, dates) are spooled as UTF-16 text, which their N or D field reads again.
 bool SpoolsText(ColumnKind kind) {
   return kind != ColumnKind::kNumber && kind != ColumnKind::kDate;
+}
+
+bool HasMoreDigitsThanKept(std::u16string_view value) {
+  size_t digits = 0;
+  for (const char16_t c : value) {
+    if ((c >= u'1' && c <= u'9') || (c == u'0' && digits > 0)) ++digits;
+  }
+  return digits > kDigitsKept;
 }
 
 std::u16string_view WithoutFolder(const std::u16string& path) {
@@ -79,19 +90,29 @@ class TableWriter::Output {
   }
 };
 
-TableWriter::TableWriter(std::u16string targetDir, std::u16string tableName,
-                         std::vector<TableColumn> columns, OutputEncoding encoding)
-    : folder_(platform::WithTrailingSeparator(targetDir)),
+TableWriter::TableWriter(std::u16string tableName, std::vector<TableColumn> columns,
+                         RunOutputs& outputs)
+    : folder_(outputs.Folder()),
       tableName_(std::move(tableName)),
       columns_(std::move(columns)),
-      encoding_(encoding) {
+      encoding_(outputs.options().encoding),
+      outputs_(outputs),
+      exactText_(columns_.size(), false) {
   for (const TableColumn& column : columns_) stats_.emplace_back(column.kind);
+  const uint32_t formats = outputs.options().formats;
+  if (formats == 0) return;
   base_ = TableBaseName(folder_, tableName_);
   if (base_.empty()) {
     Fail(ToNarrow(folder_) + ": the target folder leaves no room for a file name");
-  } else if (!spool_.Create(folder_, base_)) {
+  } else if (WritesDbase() && !spool_.Create(folder_, base_)) {
     Fail(spool_.Failure());
+  } else if ((formats & ~kDbase) != 0 && !unicodeSpool_.Create(folder_, base_)) {
+    Fail(unicodeSpool_.Failure());
   }
+}
+
+bool TableWriter::WritesDbase() const {
+  return (outputs_.options().formats & kDbase) != 0;
 }
 
 TableWriter::~TableWriter() {
@@ -104,16 +125,22 @@ bool TableWriter::Fail(const std::string& what) {
     g_Log.LogFormat("Table %s: can't write %s", ToNarrow(tableName_).c_str(), what.c_str());
   }
   spool_.Remove();
+  unicodeSpool_.Remove();
   return false;
 }
 
 bool TableWriter::AddRow(std::span<const std::optional<std::u16string>> values) {
   if (failed_ || done_) return false;
   if (summary_.rows == UINT32_MAX) return Fail(ToNarrow(tableName_) + ": too many rows");
+  const bool dbase = WritesDbase();
+  const bool unicode = (outputs_.options().formats & ~kDbase) != 0;
   for (size_t i = 0; i < columns_.size(); ++i) {
     const std::optional<std::u16string>* value = i < values.size() ? &values[i] : nullptr;
     if (value == nullptr || !value->has_value()) {
-      if (!spool_.Write(&kAbsent, sizeof kAbsent)) return Fail(spool_.Failure());
+      if (dbase && !spool_.Write(&kAbsent, sizeof kAbsent)) return Fail(spool_.Failure());
+      if (unicode && !unicodeSpool_.Write(&kAbsent, sizeof kAbsent)) {
+        return Fail(unicodeSpool_.Failure());
+      }
       continue;
     }
     const std::u16string& text = **value;
@@ -121,13 +148,25 @@ bool TableWriter::AddRow(std::span<const std::optional<std::u16string>> values) 
     const uint32_t notEncoded = AppendEncoded(text, encoding_, encoded_);
     stats_[i].Add(text, encoded_.size());
     const bool spoolsText = SpoolsText(columns_[i].kind);
-    if (spoolsText) summary_.charactersNotEncoded += notEncoded;
-    const size_t length = spoolsText ? encoded_.size() : text.size();
-    const uint32_t tag = static_cast<uint32_t>(length) + 1;
-    if (!spool_.Write(&tag, sizeof tag) ||
-        !(spoolsText ? spool_.Write(encoded_.data(), length)
-                     : spool_.Write(text.data(), length * sizeof(char16_t)))) {
-      return Fail(spool_.Failure());
+    if (spoolsText && dbase) summary_.charactersNotEncoded += notEncoded;
+    if (columns_[i].kind == ColumnKind::kNumber && HasMoreDigitsThanKept(text)) {
+      exactText_[i] = true;
+    }
+    if (dbase) {
+      const size_t length = spoolsText ? encoded_.size() : text.size();
+      const uint32_t tag = static_cast<uint32_t>(length) + 1;
+      if (!spool_.Write(&tag, sizeof tag) ||
+          !(spoolsText ? spool_.Write(encoded_.data(), length)
+                       : spool_.Write(text.data(), length * sizeof(char16_t)))) {
+        return Fail(spool_.Failure());
+      }
+    }
+    if (unicode) {
+      const uint32_t tag = static_cast<uint32_t>(text.size()) + 1;
+      if (!unicodeSpool_.Write(&tag, sizeof tag) ||
+          !unicodeSpool_.Write(text.data(), text.size() * sizeof(char16_t))) {
+        return Fail(unicodeSpool_.Failure());
+      }
     }
   }
   ++summary_.rows;
@@ -163,32 +202,79 @@ std::vector<TableWriter::Field> TableWriter::PlanFields() const {
 
 TableSummary TableWriter::Finish() {
   if (done_) return summary_;
-  if (!failed_ && columns_.size() > kMostFields) {
+  if (!failed_ && WritesDbase() && columns_.size() > kMostFields) {
     Fail(ToNarrow(tableName_) + ": more columns than a dBase header can describe");
   }
-  if (!failed_ && !spool_.StartReading()) Fail(spool_.Failure());
+  if (!failed_ && WritesDbase() && !spool_.StartReading()) Fail(spool_.Failure());
   if (!failed_) {
     const std::vector<Field> fields = PlanFields();
+    uint8_t tableOrders = kEitherOrder;
+    for (const ColumnStats& stats : stats_) {
+      if (stats.DateOrders() != 0) tableOrders &= stats.DateOrders();
+    }
+    const auto tableOrder =
+        static_cast<DayMonthOrder>(tableOrders == 0 ? uint8_t{kEitherOrder} : tableOrders);
     for (size_t i = 0; i < fields.size(); ++i) {
       const FieldPlan& plan = fields[i].plan;
       summary_.fieldNames.push_back(fields[i].name);
       summary_.fieldTypes.push_back(plan.type);
       summary_.valuesNotTyped += plan.valuesNotTyped;
+      summary_.columns.push_back(
+          {columns_[i].name, {columns_[i].kind, plan, tableOrder}, exactText_[i]});
       g_Log.LogFormat("Table %s: column \"%s\" -> field %s %c(%u,%u)%s%s",
                       ToNarrow(tableName_).c_str(), ToNarrow(columns_[i].name).c_str(),
                       fields[i].name.c_str(), plan.type, plan.width, plan.decimals,
                       *plan.whyText != '\0' ? ": text, since " : "", plan.whyText);
     }
-    summary_.written = WriteTable(fields);
+    const uint32_t formats = outputs_.options().formats;
+    summary_.written = (!WritesDbase() || WriteTable(fields)) &&
+                       ((formats & ~kDbase) == 0 || WriteUnicode(summary_.columns));
   }
   spool_.Remove();
+  unicodeSpool_.Remove();
   done_ = true;
   summary_.writeFailed = failed_;
   if (failed_) {
+    for (const std::u16string& file : summary_.files) platform::DeleteFile(folder_ + file);
     summary_.written = false;
     summary_.files.clear();
   }
   return summary_;
+}
+
+bool TableWriter::WriteUnicode(const std::vector<OutputColumn>& columns) {
+  if (!unicodeSpool_.StartReading()) return Fail(unicodeSpool_.Failure());
+  std::vector<std::unique_ptr<TableOutput>> outputs = outputs_.UnicodeOutputs(tableName_, base_);
+  const auto failure = [&] {
+    for (const auto& output : outputs) output->Discard();
+    for (const auto& output : outputs) {
+      if (!output->Failure().empty()) return output->Failure();
+    }
+    return unicodeSpool_.Failure();
+  };
+  for (const auto& output : outputs) {
+    if (!output->Begin(columns)) return Fail(failure());
+  }
+  std::vector<std::optional<std::string>> row(columns.size());
+  std::u16string value;
+  for (uint32_t n = 0; n < summary_.rows; ++n) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      uint32_t tag = kAbsent;
+      if (!unicodeSpool_.Read(&tag, sizeof tag)) return Fail(failure());
+      value.resize(tag == kAbsent ? 0 : tag - 1);
+      if (!unicodeSpool_.Read(value.data(), value.size() * sizeof(char16_t))) {
+        return Fail(failure());
+      }
+      row[i] = tag == kAbsent ? std::nullopt : TypedText(value, columns[i].typed);
+    }
+    for (const auto& output : outputs) {
+      if (!output->AddRow(row)) return Fail(failure());
+    }
+  }
+  for (const auto& output : outputs) {
+    if (!output->End(summary_.files)) return Fail(failure());
+  }
+  return true;
 }
 
 bool TableWriter::WriteTable(const std::vector<Field>& fields) {
@@ -301,6 +387,7 @@ void TableWriter::Discard() {
   if (done_) return;
   done_ = true;
   spool_.Remove();
+  unicodeSpool_.Remove();
 }
 
 }  // namespace deep

@@ -30,6 +30,18 @@ class TableResults {
   // A file completed for the open table; `path` may carry the folder, only the name is kept. A
   // file recorded while no table is open, or twice, is ignored.
   void AddFile(const std::u16string& path);
+  // The columns of the open table (deep recovery), with the damaged units holding its records.
+  struct Column {
+    std::u16string name;
+    std::u16string fieldName;
+    char type = 'C';
+    const char16_t* kind = u"text";
+  };
+  void SetColumns(std::vector<Column> columns, uint32_t damagedUnits);
+  // The number of entries so far; an entry's index is the count before its BeginTable.
+  size_t Count() const { return entries_.size(); }
+  // A file completed for an entry already closed (one file holding several tables).
+  void AddFileTo(size_t entry, const std::u16string& path);
   // Closes the open entry. `note` says what was lost; empty when nothing was. `folder` is where
   // its files are.
   void EndTable(uint32_t columns, uint32_t rows, std::u16string note, const std::u16string& folder);
@@ -47,6 +59,8 @@ class TableResults {
     std::vector<std::u16string> files;  // names in `folder`
     std::u16string note;
     std::u16string folder;
+    std::vector<Column> columnList;
+    uint32_t damagedUnits = 0;
   };
   struct Built;
 

@@ -31,12 +31,8 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(CommandLine, WrongCommandLinesGetStatusTwoAndAPointerToHelp) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{},
-                                             {"only-source"},
-                                             {"--bogus", "a", "b"},
-                                             {"--log"},
-                                             {"--log=", "a", "b"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"only-source"}, {"--bogus", "a", "b"}, {"--log"}, {"--log=", "a", "b"}}) {
     const ToolRun run = RunTool(args);
     EXPECT_EQ(run.status, 2) << run.output;
     EXPECT_TRUE(Contains(run.output, "--help")) << run.output;

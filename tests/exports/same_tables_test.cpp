@@ -97,8 +97,8 @@ TEST(SameTablesEverywhere, BundledAndRealSamples) {
 // The deep recovery, which names its tables after the tables and types their columns, in both of
 // its code pages.
 TEST(SameTablesEverywhere, DeepRecoveries) {
-  const qrx_options ansi{sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252};
-  const qrx_options utf8{sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_UTF8};
+  const qrx_options ansi = DeepOptions(QRX_ENCODING_WINDOWS_1252);
+  const qrx_options utf8 = DeepOptions(QRX_ENCODING_UTF8);
   EXPECT_EQ(DigestOfRecovery(Fp7WithIdlePages().bytes, ansi), "5 files 9ca3c4abb36f4b93");
   const fs::path bundled = fs::path(QRX_SAMPLES_DIR) / "damaged.fp7";
   EXPECT_EQ(DigestOfRecovery(bundled, ansi), "8 files fa801529abe4770e");

@@ -83,6 +83,25 @@ TEST(BundledSample, DeepRecoveryTypesTheTablesAndWritesTheStoredFile) {
   EXPECT_EQ(ReadFileText(out / "Orders.cpg"), "1252");
 }
 
+// Options zeroed but for their size are every default (dBase tables); only listOnly writes
+// nothing, and then the tables are still told.
+TEST(BundledSample, ZeroedOptionsAreTheDefaultsAndListOnlyWritesNothing) {
+  TempDir dir;
+  DllInitialize(nullptr, Ignore, IgnoreProgress);
+  SetBreakFlag(nullptr);
+  const std::u16string source = Utf16(fs::path(QRX_SAMPLES_DIR) / "damaged.fp7");
+  qrx_options options{};
+  options.size = sizeof options;
+  ASSERT_EQ(FileRecoverEx(source.c_str(), Utf16(dir / "zeroed").c_str(), &options), QRX_OK);
+  EXPECT_TRUE(fs::exists(dir / "zeroed" / "Customers.dbf"));
+  options.listOnly = 1;
+  ASSERT_EQ(FileRecoverEx(source.c_str(), Utf16(dir / "listed").c_str(), &options), QRX_OK);
+  EXPECT_FALSE(fs::exists(dir / "listed"));
+  const qrx_table_result* const* tables = nullptr;
+  ASSERT_EQ(RecoveredTables(&tables), 4);
+  EXPECT_EQ(tables[0]->rows, 150u);
+}
+
 TEST(BundledSample, TargetFolderThatCannotBeMadeIsAWriteFailure) {
   TempDir dir;
   WriteFileBytes(dir / "file", {1});

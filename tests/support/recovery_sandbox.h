@@ -23,6 +23,15 @@ struct SandboxNames {
   std::filesystem::path log = "recovery.log";
 };
 
+// Options of a deep recovery into dBase tables in `encoding`, every other field at its default.
+inline qrx_options DeepOptions(uint32_t encoding = QRX_ENCODING_WINDOWS_1252) {
+  qrx_options options{};
+  options.size = sizeof options;
+  options.mode = QRX_MODE_DEEP;
+  options.encoding = encoding;
+  return options;
+}
+
 class RecoverySandbox {
  public:
   // `withLog`: every recovery writes its diagnostic log to log().

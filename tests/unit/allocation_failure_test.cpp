@@ -128,7 +128,7 @@ Files OutputsOf(const RecoverySandbox& sandbox) {
 // for byte: no half table, no spool, no temporary file.
 void SweepDeep(const std::vector<uint8_t>& bytes, Failing failing) {
   RecoverySandbox sandbox;
-  sandbox.UseOptions({sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252});
+  sandbox.UseOptions(DeepOptions(QRX_ENCODING_WINDOWS_1252));
   sandbox.AroundRecovery([](bool starting) { g_newsCounted = starting; });
   // The first run also makes what the library makes once (its strings, the log); the second
   // counts what every run allocates.

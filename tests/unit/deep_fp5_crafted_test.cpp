@@ -67,9 +67,7 @@ class DeepFp5Crafted : public testing::Test {
   DeepFp5Crafted() : sandbox(true, {"CRAFTED.FP5", "target", "recovery.log"}) {
     Use(QRX_ENCODING_UTF8);
   }
-  void Use(uint32_t encoding) {
-    sandbox.UseOptions({sizeof(qrx_options), QRX_MODE_DEEP, encoding});
-  }
+  void Use(uint32_t encoding) { sandbox.UseOptions(DeepOptions(encoding)); }
 
   DbfTable Recovered(const Bytes& file) {
     EXPECT_EQ(sandbox.Recover(file), QRX_OK) << sandbox.Log();

@@ -33,7 +33,7 @@ std::vector<uint8_t> Sample() {
 
 // Recovers `bytes` in deep mode (UTF-8 tables) and reads the one table back.
 DbfTable RecoverTable(RecoverySandbox& sandbox, const std::vector<uint8_t>& bytes) {
-  sandbox.UseOptions({sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_UTF8});
+  sandbox.UseOptions(DeepOptions(QRX_ENCODING_UTF8));
   EXPECT_EQ(sandbox.Recover(bytes), QRX_OK) << sandbox.Log();
   std::map<std::string, DbfTable> tables = ReadDbfFolder(sandbox.target());
   EXPECT_EQ(tables.size(), 1u);

@@ -33,7 +33,7 @@ fp7::Table People(uint32_t id, size_t records) {
 
 class DeepCrafted : public testing::Test {
  protected:
-  DeepCrafted() { sandbox.UseOptions({sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_UTF8}); }
+  DeepCrafted() { sandbox.UseOptions(DeepOptions(QRX_ENCODING_UTF8)); }
 
   DbfTable Recovered(const std::vector<uint8_t>& bytes, const std::string& table) {
     EXPECT_EQ(sandbox.Recover(bytes), QRX_OK) << sandbox.Log();

@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 void UseDeepUtf8(RecoverySandbox& sandbox) {
-  sandbox.UseOptions({sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_UTF8});
+  sandbox.UseOptions(DeepOptions(QRX_ENCODING_UTF8));
 }
 
 class DeepRealSample : public testing::TestWithParam<std::pair<const char*, size_t>> {};

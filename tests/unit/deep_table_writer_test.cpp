@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "deep/run_outputs.h"
 #include "deep/table_writer.h"
 #include "platform/file.h"
 #include "support/dbf_reader.h"
@@ -50,7 +51,8 @@ class DeepTableWriterTest : public ::testing::Test {
   TableSummary Write(const std::u16string& name, const std::vector<TableColumn>& columns,
                      const std::vector<Row>& rows,
                      OutputEncoding encoding = OutputEncoding::kWindows1252) {
-    TableWriter writer(Utf16(dir.path()), name, columns, encoding);
+    RunOutputs outputs(Utf16(dir.path()), u"source.fp7", Options{encoding, kDbase, false});
+    TableWriter writer(name, columns, outputs);
     for (const Row& row : rows) writer.AddRow(row);
     return writer.Finish();
   }
@@ -234,8 +236,8 @@ TEST_F(DeepTableWriterTest, AFailedWriteAtAnyPointLeavesNoFileOfTheTable) {
 
 TEST_F(DeepTableWriterTest, DiscardLeavesNothing) {
   {
-    TableWriter writer(Utf16(dir.path()), u"Gone", {{u"A", ColumnKind::kText}},
-                       OutputEncoding::kWindows1252);
+    RunOutputs outputs(Utf16(dir.path()), u"source.fp7", Options{});
+    TableWriter writer(u"Gone", {{u"A", ColumnKind::kText}}, outputs);
     writer.AddRow(Row{u"x"});
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"Gone.qrx-spool"});
     writer.Discard();
@@ -243,8 +245,8 @@ TEST_F(DeepTableWriterTest, DiscardLeavesNothing) {
     EXPECT_FALSE(writer.Finish().written);
   }
   {
-    TableWriter dropped(Utf16(dir.path()), u"Dropped", {{u"A", ColumnKind::kText}},
-                        OutputEncoding::kWindows1252);
+    RunOutputs outputs(Utf16(dir.path()), u"source.fp7", Options{});
+    TableWriter dropped(u"Dropped", {{u"A", ColumnKind::kText}}, outputs);
     dropped.AddRow(Row{u"x"});
   }
   EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{});

@@ -83,7 +83,7 @@ TEST(WriteFailure, EveryWriteOfAnFp5Recovery) {
 TEST(WriteFailure, EveryWriteOfADeepFp7Recovery) {
   const std::vector<uint8_t> bytes =
       fp7::BuildDatabase(fp7::SampleTables(2, 40), fp7::kMaxPageData, fp7::IdForm::kAsWritten);
-  const qrx_options deep{sizeof(qrx_options), QRX_MODE_DEEP, QRX_ENCODING_WINDOWS_1252};
+  const qrx_options deep = DeepOptions(QRX_ENCODING_WINDOWS_1252);
   Sweep(bytes, Failing::kOnlyThatOne, deep);
   Sweep(bytes, Failing::kFromThenOn, deep);
 }

@@ -52,6 +52,18 @@ std::optional<CommandLine> ParseCommandLine(std::vector<std::string> args, int& 
   app.add_option("--encoding", encoding, "the code page of the deep recovery's tables")
       ->check(CLI::IsMember({"windows-1252", "utf-8"}))
       ->capture_default_str();
+  std::vector<std::string> formats{"dbf"};
+  app.add_option("--format", formats,
+                 "the formats to write, any of dbf, sqlite (one database holding every table) and "
+                 "csv (one UTF-8 file per table), separated by commas (deep recovery)")
+      ->delimiter(',')
+      ->check(CLI::IsMember({"dbf", "sqlite", "csv"}))
+      ->capture_default_str();
+  app.add_flag("--csv-bom", line.csvByteOrderMark,
+               "begin each CSV file with a UTF-8 byte order mark (for spreadsheets)");
+  app.add_flag("--list", line.list,
+               "print what a deep recovery of SOURCE would write (tables, columns with their "
+               "types, rows, stored objects, damaged pages) and write nothing; no TARGET_DIR");
   app.add_option("SOURCE", line.sources, "the damaged database file, or several")
       ->required()
       ->expected(1, -1);
@@ -62,9 +74,28 @@ std::optional<CommandLine> ParseCommandLine(std::vector<std::string> args, int& 
     // CLI11 takes the arguments last first.
     std::reverse(args.begin(), args.end());
     app.parse(args);
-    if (line.sources.size() < 2) throw CLI::RequiredError("TARGET_DIR");
-    line.target = line.sources.back();
-    line.sources.pop_back();
+    if (line.list) {
+      if (line.sources.size() != 1) throw CLI::ValidationError("--list", "takes one SOURCE only");
+      if (line.classic) throw CLI::ValidationError("--list", "lists a deep recovery only");
+    } else {
+      if (line.sources.size() < 2) throw CLI::RequiredError("TARGET_DIR");
+      line.target = line.sources.back();
+      line.sources.pop_back();
+    }
+    line.formats = 0;
+    for (const std::string& format : formats) {
+      line.formats |= format == "dbf"      ? QRX_FORMAT_DBF
+                      : format == "sqlite" ? QRX_FORMAT_SQLITE
+                                           : QRX_FORMAT_CSV;
+    }
+    if ((line.formats & QRX_FORMAT_SQLITE) != 0 && !QRX_HAVE_SQLITE) {
+      throw CLI::ValidationError("--format",
+                                 "sqlite: this build has no SQLite (it was not found when it was "
+                                 "built); choose dbf or csv");
+    }
+    if (line.classic && line.formats != QRX_FORMAT_DBF) {
+      throw CLI::ValidationError("--format", "classic recovery writes dBase tables only");
+    }
   } catch (const CLI::ParseError& error) {
     exitStatus = app.exit(error) == 0 ? 0 : 2;
     return std::nullopt;

@@ -2,6 +2,7 @@
 // follow that library's conventions. Each option is declared once, in ParseCommandLine.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ struct CommandLine {
   bool force = false;                // --force
   bool classic = false;              // --classic
   bool utf8 = false;                 // --encoding utf-8
+  uint32_t formats = 1;              // --format, as QRX_FORMAT_ bits
+  bool csvByteOrderMark = false;     // --csv-bom
+  bool list = false;                 // --list: SOURCE only, nothing written
   std::vector<std::string> sources;  // one or more
   std::string target;
 };

@@ -16,6 +16,7 @@
 #include "command_line.h"
 #include "host_strings.h"
 #include "host_system.h"
+#include "list_view.h"
 #include "platform/text.h"
 #include "progress_view.h"
 #include "qrx/qrx.h"
@@ -133,5 +134,6 @@ int main(int argc, char** argv) {
   UseExternStatusStrings(line.hostStrings ? 1 : 0);
   SetBreakFlag(&g_breakByte);
   OnFirstInterrupt(RequestStop);
+  if (line.list) return ListSource(line, view);
   return line.sources.size() == 1 ? RecoverOne(line, view) : RecoverSeveral(line, view);
 }

@@ -149,6 +149,12 @@ Report FetchReport(size_t skipRows) {
       table.files.push_back(qrx::platform::ToUtf8(reinterpret_cast<const char16_t*>(*file)));
     }
     table.note = Text(source.note);
+    for (uint32_t i = 0; i < source.columnCount; ++i) {
+      const qrx_column_result& column = *source.columnList[i];
+      table.columnList.push_back({Text(column.name), Text(column.fieldName),
+                                  static_cast<char>(column.type), Text(column.kind)});
+    }
+    table.damagedUnits = source.damagedUnits;
   }
   return report;
 }

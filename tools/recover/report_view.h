@@ -24,6 +24,14 @@ struct TableResult {
   uint32_t rows = 0;
   std::vector<std::string> files;
   std::string note;  // what was lost; empty when nothing was
+  struct Column {
+    std::string name;
+    std::string fieldName;
+    char type = 'C';
+    std::string kind;
+  };
+  std::vector<Column> columnList;  // deep recovery
+  uint32_t damagedUnits = 0;
 };
 
 struct Report {

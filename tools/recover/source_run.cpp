@@ -81,7 +81,10 @@ SourceRun RecoverSource(const CommandLine& line, const std::string& source,
   const size_t reportRowsBefore = FetchReport().rows.size();
   const qrx_options options{sizeof(qrx_options),
                             line.classic ? uint32_t{QRX_MODE_CLASSIC} : QRX_MODE_DEEP,
-                            line.utf8 ? uint32_t{QRX_ENCODING_UTF8} : QRX_ENCODING_WINDOWS_1252};
+                            line.utf8 ? uint32_t{QRX_ENCODING_UTF8} : QRX_ENCODING_WINDOWS_1252,
+                            line.formats,
+                            line.csvByteOrderMark ? 1u : 0u,
+                            0};
   const int32_t result = FileRecoverEx(platform::FromUtf8(source).c_str(),
                                        platform::FromUtf8(target).c_str(), &options);
   view.Finish();
