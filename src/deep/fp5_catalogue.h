@@ -13,6 +13,7 @@
 
 #include "deep/fp5_block.h"
 #include "deep/fp5_places.h"
+#include "deep/fp5_record_keys.h"
 
 namespace deep {
 
@@ -67,6 +68,7 @@ class Fp5Catalogue final : public Fp5BlockVisitor {
   std::map<uint32_t, uint32_t> inRecords_;
   std::vector<Fp5RecordBlock> recordBlocks_;
   std::optional<Fp5RecordBlock> onBlock_;
+  Fp5RecordPlaces places_;
   uint64_t block_ = 0;
   uint32_t damagedRecordBlocks_ = 0;
   uint64_t listedRecords_ = 0;

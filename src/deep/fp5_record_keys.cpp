@@ -1,5 +1,6 @@
 #include "deep/fp5_record_keys.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "deep/fp5_places.h"
@@ -47,6 +48,20 @@ std::optional<Fp5RecordPlace> RecordPlaceOf(Fp5Path path) {
   const std::optional<uint64_t> field = Fp5Number(path[2]);
   if (!field || *field == 0 || *field > kMaxField) return std::nullopt;
   return Fp5RecordPlace{*record, static_cast<uint32_t>(*field)};
+}
+
+std::optional<Fp5RecordPlace> Fp5RecordPlaces::Of(Fp5Path path) {
+  if (path.size() >= kNone) return std::nullopt;
+  const auto same = [](const Fp5Part& a, const Fp5Part& b) {
+    return a.data() == b.data() && a.size() == b.size();
+  };
+  if (path.size() == size_ && std::equal(path.begin(), path.end(), parts_.begin(), same)) {
+    return place_;
+  }
+  size_ = path.size();
+  std::copy(path.begin(), path.end(), parts_.begin());
+  place_ = RecordPlaceOf(path);
+  return place_;
 }
 
 std::optional<Fp5Slot> SlotOfKey(const Fp5Key& key) {

@@ -127,6 +127,25 @@ TEST(DeepFp5Block, NumbersOfOneToFiveBytesContinueEachOthersRange) {
   EXPECT_EQ(deep::DeclaredLength(key(Bytes{0xFF}), check), 0x171u);
 }
 
+// Paths are placed once while they stay the same, and anew for the next block, whose bytes lie
+// where the last block's did.
+TEST(DeepFp5Block, RecordPlacesFollowTheBytesOfEachBlock) {
+  Bytes block = {0x05, 0x07, 0x02, 0x03};
+  const std::span<const uint8_t> bytes(block);
+  const deep::Fp5Part path[] = {bytes.first(1), bytes.subspan(1, 1), bytes.subspan(2, 1)};
+  const deep::Fp5Part other[] = {bytes.subspan(3, 1), bytes.subspan(1, 1)};
+  deep::Fp5RecordPlaces places;
+  places.Forget();
+  EXPECT_EQ(places.Of(std::span(path, 2))->record, 7u);
+  EXPECT_FALSE(places.Of(std::span(path, 2))->field);
+  EXPECT_EQ(places.Of(std::span(path, 3))->field, 2u);
+  EXPECT_FALSE(places.Of(other));
+  EXPECT_EQ(places.Of(std::span(path, 3))->field, 2u);
+  block[1] = 0x09;
+  places.Forget();
+  EXPECT_EQ(places.Of(std::span(path, 3))->record, 9u);
+}
+
 TEST(DeepFp5Block, OnlyTheLivePayloadIsRead) {
   // Old field definitions behind the live length: never handed on.
   const Bytes payload = {0xC1, 0x05, 0xC1, 0x01, 0x41, 0x01, 'a', 0xC1, 0x03, 0xC1,
