@@ -17,7 +17,6 @@
 #include "platform/file.h"
 #include "platform/memory.h"
 #include "qrx/qrx.h"
-#include "support/fp7_builder.h"
 #include "support/sized_databases.h"
 #include "support/temp_dir.h"
 
@@ -104,9 +103,7 @@ int main(int argc, char** argv) {
     for (const size_t tables : {1, 10, 100}) {
       if (only == "fp5") break;
       const fs::path source = dir / "bench.fp7";
-      WriteFileBytes(source,
-                     fp7::BuildDatabase(SizedFp7Tables({megabytes, tables, megabytes * 2000}),
-                                        fp7::kMaxPageData, fp7::IdForm::kAsWritten));
+      WriteSizedFp7(source, {megabytes, tables, megabytes * 2000});
       const double bytes = static_cast<double>(fs::file_size(source));
       const double plain = PrintPlainRead(
           source, std::to_string(megabytes) + " MiB, " + std::to_string(tables) + " tables");

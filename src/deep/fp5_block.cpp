@@ -77,10 +77,8 @@ Header HeaderOf(std::span<const uint8_t> block) {
   return header;
 }
 
-BlockKind KindOf(std::span<const uint8_t> block, const Header& header) {
-  if (std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0; })) {
-    return BlockKind::kEmpty;
-  }
+// A block of all zeros has a header of zeros: no live payload, so it is empty too.
+BlockKind KindOf(const Header& header) {
   if (header.deleted == 0xFF) return BlockKind::kDeleted;
   if (header.level != 0) return BlockKind::kIndex;
   return header.live == 0 ? BlockKind::kEmpty : BlockKind::kData;
@@ -89,32 +87,28 @@ BlockKind KindOf(std::span<const uint8_t> block, const Header& header) {
 }  // namespace
 
 std::optional<uint64_t> ReadFp5Number(ByteCursor& in) {
-  const uint8_t b0 = in.U8();
-  if (!in.ok() || b0 >= 0xF8) return std::nullopt;
-  // Lead byte ranges, the bits of the lead byte that count, and where each length's range starts.
-  struct Form {
-    uint8_t below;
-    uint8_t mask;
-    uint64_t base;
-  };
-  static constexpr Form kForms[] = {{0x80, 0x7F, 0},
-                                    {0xC0, 0x3F, 0x80},
-                                    {0xE0, 0x1F, 0x4080},
-                                    {0xF0, 0x0F, 0x204080},
-                                    {0xF8, 0x07, 0x10204080}};
-  size_t extra = 0;
-  while (b0 >= kForms[extra].below) ++extra;
-  const std::span<const uint8_t> rest = in.Bytes(extra);
-  if (!in.ok()) return std::nullopt;
-  uint64_t value = b0 & kForms[extra].mask;
-  for (const uint8_t b : rest) value = (value << 8) | b;
-  return kForms[extra].base + value;
+  const size_t size = Fp5NumberSize(in.Peek());
+  if (size == 0) return std::nullopt;
+  const std::span<const uint8_t> number = in.Bytes(size);
+  return in.ok() ? Fp5Number(number) : std::nullopt;
 }
 
 std::optional<uint64_t> Fp5Number(std::span<const uint8_t> bytes) {
-  ByteCursor in(bytes);
-  const std::optional<uint64_t> number = ReadFp5Number(in);
-  return number && in.remaining() == 0 ? number : std::nullopt;
+  if (bytes.empty()) return std::nullopt;
+  const uint8_t b0 = bytes[0];
+  if (b0 < 0x80) return bytes.size() == 1 ? std::optional<uint64_t>(b0) : std::nullopt;
+  // The bits of the lead byte that count, and where each length's range starts, by extra bytes.
+  struct Form {
+    uint8_t mask;
+    uint64_t base;
+  };
+  static constexpr Form kForms[] = {
+      {0x7F, 0}, {0x3F, 0x80}, {0x1F, 0x4080}, {0x0F, 0x204080}, {0x07, 0x10204080}};
+  const size_t size = Fp5NumberSize(b0);
+  if (size == 0 || bytes.size() != size) return std::nullopt;
+  uint64_t value = b0 & kForms[size - 1].mask;
+  for (size_t i = 1; i < size; ++i) value = (value << 8) | bytes[i];
+  return kForms[size - 1].base + value;
 }
 
 BlockOutcome DecodeFp5Block(std::span<const uint8_t> block, Fp5BlockVisitor& visitor) {
@@ -128,7 +122,7 @@ BlockOutcome DecodeFp5Block(std::span<const uint8_t> block, Fp5BlockVisitor& vis
   constexpr const char* kCut = "block cut short";
   const Header header = HeaderOf(block);
   const size_t live = header.live;
-  out.kind = KindOf(block, header);
+  out.kind = KindOf(header);
   if (block.size() < kFp5HeaderSize || out.kind != BlockKind::kData) {
     if (block.size() < kFp5BlockSize) stop(block.size(), kCut);
     return out;

@@ -43,6 +43,15 @@ using Fp5Path = std::span<const Fp5Part>;
 
 // A number as fp5 stores it: the first byte gives the length (00-7F one byte, 80-BF two, C0-DF
 // three, E0-EF four, F0-F7 five) and each length continues the range of the one before.
+// The bytes a number takes, from its lead byte; 0 for F8-FF, which start none.
+constexpr size_t Fp5NumberSize(uint8_t lead) {
+  return lead < 0x80   ? 1
+         : lead < 0xC0 ? 2
+         : lead < 0xE0 ? 3
+         : lead < 0xF0 ? 4
+         : lead < 0xF8 ? 5
+                       : 0;
+}
 // Reads one at the cursor; nullopt when it is cut short or starts with F8-FF.
 std::optional<uint64_t> ReadFp5Number(ByteCursor& in);
 // `bytes` as exactly one number; nullopt otherwise.

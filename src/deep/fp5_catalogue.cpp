@@ -26,7 +26,8 @@ std::optional<uint32_t> FieldId(std::optional<uint64_t> number) {
 }  // namespace
 
 uint8_t Fp5Field::Type() const {
-  if (flags) return (*flags)[kTypeAt];
+  // Flags whose type byte is 0 say nothing of the type: the lists may.
+  if (flags && (*flags)[kTypeAt] != 0) return (*flags)[kTypeAt];
   return listedType != 0 ? listedType : uint8_t{kText};
 }
 
@@ -38,6 +39,7 @@ bool Fp5Field::HoldsRecordData() const {
 void Fp5Catalogue::BeginBlock(uint64_t number) {
   block_ = number;
   onBlock_.reset();
+  places_.Forget();
 }
 
 void Fp5Catalogue::EndBlock(const BlockOutcome& outcome) {
@@ -62,7 +64,7 @@ void Fp5Catalogue::NoteType(uint64_t type, std::optional<uint64_t> field) {
 }
 
 void Fp5Catalogue::OnValue(Fp5Path path, const Fp5Key& key, std::span<const uint8_t> value) {
-  if (const std::optional<Fp5RecordPlace> place = RecordPlaceOf(path)) {
+  if (const std::optional<Fp5RecordPlace> place = places_.Of(path)) {
     std::optional<Fp5Slot> slot;
     if (!place->field) {
       slot = SlotOfKey(key);

@@ -13,6 +13,7 @@
 
 #include "deep/fp5_block.h"
 #include "deep/fp5_places.h"
+#include "deep/fp5_record_keys.h"
 
 namespace deep {
 
@@ -23,7 +24,7 @@ struct Fp5Field {
   uint8_t listedType = 0;  // the type 3/2 lists it under; 0 when not listed
 
   bool Defined() const { return !storedName.empty() || flags || listedType != 0; }
-  // The flags' type, else the listed one, else text.
+  // The flags' type when they give one (not 0), else the listed one, else text.
   uint8_t Type() const;
   // False for globals and unstored fields: their values are not kept in records.
   bool HoldsRecordData() const;
@@ -67,6 +68,7 @@ class Fp5Catalogue final : public Fp5BlockVisitor {
   std::map<uint32_t, uint32_t> inRecords_;
   std::vector<Fp5RecordBlock> recordBlocks_;
   std::optional<Fp5RecordBlock> onBlock_;
+  Fp5RecordPlaces places_;
   uint64_t block_ = 0;
   uint32_t damagedRecordBlocks_ = 0;
   uint64_t listedRecords_ = 0;

@@ -1,5 +1,6 @@
 #include "deep/fp5_record_keys.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "deep/fp5_places.h"
@@ -38,7 +39,9 @@ bool IsOneByteKey(const Fp5Key& key, uint8_t byte) {
 }  // namespace
 
 std::optional<Fp5RecordPlace> RecordPlaceOf(Fp5Path path) {
-  if (path.size() < 2 || path.size() > 3 || Fp5Number(path[0]) != kRecords) return std::nullopt;
+  if (path.size() < 2 || path.size() > 3 || path[0].size() != 1 || path[0][0] != kRecords) {
+    return std::nullopt;
+  }
   const std::optional<uint64_t> record = Fp5Number(path[1]);
   if (!record) return std::nullopt;
   if (path.size() == 2) return Fp5RecordPlace{*record, std::nullopt};
@@ -47,7 +50,23 @@ std::optional<Fp5RecordPlace> RecordPlaceOf(Fp5Path path) {
   return Fp5RecordPlace{*record, static_cast<uint32_t>(*field)};
 }
 
+std::optional<Fp5RecordPlace> Fp5RecordPlaces::Of(Fp5Path path) {
+  if (path.size() >= kNone) return std::nullopt;
+  const auto same = [](const Fp5Part& a, const Fp5Part& b) {
+    return a.data() == b.data() && a.size() == b.size();
+  };
+  if (path.size() == size_ && std::equal(path.begin(), path.end(), parts_.begin(), same)) {
+    return place_;
+  }
+  size_ = path.size();
+  std::copy(path.begin(), path.end(), parts_.begin());
+  place_ = RecordPlaceOf(path);
+  return place_;
+}
+
 std::optional<Fp5Slot> SlotOfKey(const Fp5Key& key) {
+  // The common form first: a field id as the key number itself.
+  if (!key.isBytes) return key.number != 0 ? std::optional(Fp5Slot{key.number, 1}) : std::nullopt;
   if (IsOneByteKey(key, kBookkeepingKey)) return std::nullopt;
   const std::optional<KeyNumbers> numbers = NumbersOf(key);
   if (!numbers || numbers->first == 0 || numbers->first > kMaxField) return std::nullopt;

@@ -7,6 +7,7 @@
 //         two-VLI keys (0, 1), (0, 2), ... without a check.
 #pragma once
 
+#include <array>
 #include <compare>
 #include <cstdint>
 #include <optional>
@@ -34,6 +35,21 @@ struct Fp5RecordPlace {
 
 // Where `path` lies in the records; nullopt when it is not 5/R or 5/R/F with numbers.
 std::optional<Fp5RecordPlace> RecordPlaceOf(Fp5Path path);
+
+// RecordPlaceOf for the values of a block, which mostly come several under one open path: a path
+// of the same components (the same bytes of the block) as the one before is placed once. Forget
+// before every block, whose bytes may lie where the last one's did.
+class Fp5RecordPlaces {
+ public:
+  void Forget() { size_ = kNone; }
+  std::optional<Fp5RecordPlace> Of(Fp5Path path);
+
+ private:
+  static constexpr size_t kNone = 4;  // no path of a record is that long
+  std::array<Fp5Part, 3> parts_;
+  size_t size_ = kNone;
+  std::optional<Fp5RecordPlace> place_;
+};
 // The field a key at 5/R gives a value for; nullopt for bookkeeping and keys that name none.
 std::optional<Fp5Slot> SlotOfKey(const Fp5Key& key);
 // The piece a key at 5/R/F holds; nullopt for the length check and keys that name none.

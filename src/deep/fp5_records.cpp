@@ -12,6 +12,7 @@ Fp5Records::Fp5Records(RecordSink emit)
 
 void Fp5Records::BeginBlock(uint64_t number, uint64_t firstId) {
   block_ = number;
+  places_.Forget();
   held_.ReleaseBelow(firstId);
 }
 
@@ -31,7 +32,7 @@ void Fp5Records::Keep(std::vector<uint8_t>& slot, uint64_t& slotBlock,
 }
 
 void Fp5Records::OnValue(Fp5Path path, const Fp5Key& key, std::span<const uint8_t> value) {
-  const std::optional<Fp5RecordPlace> place = RecordPlaceOf(path);
+  const std::optional<Fp5RecordPlace> place = places_.Of(path);
   if (!place) return;
   if (!place->field) {
     const std::optional<Fp5Slot> slot = SlotOfKey(key);

@@ -62,6 +62,7 @@ class Fp5Records final : public Fp5BlockVisitor {
   static bool CheckRecord(uint64_t recordId, const Fp5Record& record);
 
   uint64_t block_ = 0;
+  Fp5RecordPlaces places_;
   HeldInOrder<Fp5Record> held_;
   uint32_t conflicts_ = 0;
 };

@@ -38,6 +38,11 @@ std::span<const uint8_t> Block(SourcePages& pages, uint64_t number) {
   return pages.Page(number + 1);
 }
 
+// A value's text, decoded where it lies when it is stored whole.
+std::u16string TextOf(const Fp5Value& value) {
+  return value.pieces.empty() ? DecodeMacRoman(value.whole) : DecodeMacRoman(value.Bytes());
+}
+
 // The first pass: every block once.
 struct Index {
   Fp5Catalogue catalogue;
@@ -112,7 +117,7 @@ bool WriteRows(SourcePages& pages, const Fp5Catalogue& catalogue, RunOutputs& ou
     std::fill(row.begin(), row.end(), std::nullopt);
     for (const auto& [slot, value] : record.values) {
       const auto found = slotOf.find(slot);
-      if (found != slotOf.end()) row[found->second] = DecodeMacRoman(value.Bytes());
+      if (found != slotOf.end()) row[found->second] = TextOf(value);
     }
     // A record left with values of no column (repetitions beyond the definition) is no row.
     if (std::any_of(row.begin(), row.end(), [](const auto& value) { return value.has_value(); })) {

@@ -1,6 +1,7 @@
 #include "deep/fp5_text.h"
 
 #include <array>
+#include <cstring>
 
 namespace deep {
 namespace {
@@ -24,12 +25,35 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,  // 0xF8
 };
 
+char16_t Unit(uint8_t b) {
+  return b < 0x80 ? char16_t{b} : kUpperHalf[b - 0x80];
+}
+
 }  // namespace
 
 std::u16string DecodeMacRoman(std::span<const uint8_t> bytes) {
-  std::u16string text;
-  text.reserve(bytes.size());
-  for (const uint8_t b : bytes) text += b < 0x80 ? char16_t{b} : kUpperHalf[b - 0x80];
+  // Blocks of ASCII, the bulk of most texts, are checked eight bytes at a time in 64-bit words
+  // and widened from a local copy (a loop the compiler turns into vector instructions).
+  constexpr size_t kBlock = 16;
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  std::u16string text(bytes.size(), u'\0');
+  char16_t* out = text.data();
+  size_t at = 0;
+  for (; bytes.size() - at >= kBlock; at += kBlock) {
+    uint8_t block[kBlock];
+    std::memcpy(block, bytes.data() + at, kBlock);
+    uint64_t low, high;
+    std::memcpy(&low, block, 8);
+    std::memcpy(&high, block + 8, 8);
+    if (((low | high) & kHighBits) != 0) {
+      for (size_t k = 0; k < kBlock; ++k) out[at + k] = Unit(block[k]);
+      continue;
+    }
+    char16_t units[kBlock];
+    for (size_t k = 0; k < kBlock; ++k) units[k] = block[k];
+    std::memcpy(out + at, units, sizeof units);
+  }
+  for (; at < bytes.size(); ++at) out[at] = Unit(bytes[at]);
   return text;
 }
 

@@ -277,9 +277,10 @@ namespace {
 
 constexpr size_t kProgramPieceSize = 210;  // the piece size of long values in real files
 
-Bytes FieldFlags(const Field& field) {
+Bytes FieldFlags(const Field& field, bool typed) {
   const uint8_t stored = field.stored ? 1 : 3;
-  return {stored, field.type, 1, 0, 0, 1, 0, 0, 0, 0, 0, field.repetitions};
+  const uint8_t type = typed ? field.type : 0;
+  return {stored, type, 1, 0, 0, 1, 0, 0, 0, 0, 0, field.repetitions};
 }
 
 // `01 <id>` as field lists hold a field id (the length of the number, then the number).
@@ -355,7 +356,7 @@ void WriteCatalogue(TokenWriter& out, const Catalogue& catalogue) {
   out.Push(5);
   for (const Field& field : catalogue.fields) {
     out.Push(field.id).Value(1, MacRoman(field.name));
-    if (catalogue.withFlags) out.Value(2, FieldFlags(field));
+    if (catalogue.withFlags) out.Value(2, FieldFlags(field, catalogue.typedFlags));
     out.Pop();
   }
   out.Pop(2);

@@ -155,6 +155,7 @@ struct Catalogue {
   std::vector<uint32_t> order;     // 3/3, none when empty
   bool typeMembersAsData = false;  // 3/2/T members as data items 81 F, else as C1 F C0
   bool withFlags = true;           // key 2 of 3/5/F (else only 3/2 tells the types)
+  bool typedFlags = true;          // the flags' type byte, else 0 (unknown) for every field
 };
 
 // 3 key 0 (the highest field id), 3/2 (the fields of each type), 3/3, 3/5.

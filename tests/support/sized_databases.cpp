@@ -1,9 +1,11 @@
 #include "support/sized_databases.h"
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
 #include "support/fp5_file_builder.h"
+#include "support/temp_dir.h"
 
 std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape) {
   const size_t perTable = shape.records / shape.tables;
@@ -24,6 +26,15 @@ std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape) {
     }
   }
   return tables;
+}
+
+void WriteSizedFp7(const std::filesystem::path& path, const Fp7Shape& shape) {
+  fp7::Bytes file =
+      fp7::BuildDatabase(SizedFp7Tables(shape), fp7::kMaxPageData, fp7::IdForm::kAsWritten);
+  const uint8_t header[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x05,
+                            0x00, 0x02, 0x00, 0x02, 0xC0, 'H',  'B',  'A',  'M',  '7'};
+  std::copy(std::begin(header), std::end(header), file.begin());
+  WriteFileBytes(path, file);
 }
 
 void WriteSizedFp5(const std::filesystem::path& path, size_t megabytes) {

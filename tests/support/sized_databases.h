@@ -17,6 +17,10 @@ struct Fp7Shape {
 
 std::vector<fp7::Table> SizedFp7Tables(const Fp7Shape& shape);
 
+// An fp7 file of `shape` (texts as the database program writes them) opening with the file header
+// real files have: the magic shared with fp5, then "HBAM7".
+void WriteSizedFp7(const std::filesystem::path& path, const Fp7Shape& shape);
+
 // An fp5 file of `megabytes` MiB written block by block as the database program lays it out: the
 // field definitions, records numbered from 1 (past 16,511 their ids take three bytes, past
 // 2,113,663 four) of about 250 bytes each, the record-id list.

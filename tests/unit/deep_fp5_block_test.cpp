@@ -102,7 +102,8 @@ TEST(DeepFp5Block, NumbersOfOneToFiveBytesContinueEachOthersRange) {
       {{0xF0, 0x00, 0x00, 0x00, 0x00}, 0x10204080},
       {{0xF7, 0xFF, 0xFF, 0xFF, 0xFF}, 0x10204080 + 0x7FFFFFFFFull}};
   for (const auto& [bytes, value] : cases) EXPECT_EQ(deep::Fp5Number(bytes), value) << Hex(bytes);
-  for (const Bytes& bad : {Bytes{0xF8, 0, 0, 0, 0}, Bytes{0x80}, Bytes{0x05, 0x01}, Bytes{}}) {
+  for (const Bytes& bad : {Bytes{0xF8, 0, 0, 0, 0}, Bytes{0x80}, Bytes{0x05, 0x01}, Bytes{},
+                           Bytes{0xFF}, Bytes{0x80, 0x00, 0x00}, Bytes{0xE0, 0x00, 0x00}}) {
     EXPECT_FALSE(deep::Fp5Number(bad)) << Hex(bad);
   }
   // As record ids in a path and as keys: field, field and repetition, pieces, bookkeeping.
@@ -124,6 +125,25 @@ TEST(DeepFp5Block, NumbersOfOneToFiveBytesContinueEachOthersRange) {
   const Bytes check{0x24, 0, 0, 1, 0x71};
   EXPECT_FALSE(deep::PieceOfKey(key(Bytes{0xFF})));
   EXPECT_EQ(deep::DeclaredLength(key(Bytes{0xFF}), check), 0x171u);
+}
+
+// Paths are placed once while they stay the same, and anew for the next block, whose bytes lie
+// where the last block's did.
+TEST(DeepFp5Block, RecordPlacesFollowTheBytesOfEachBlock) {
+  Bytes block = {0x05, 0x07, 0x02, 0x03};
+  const std::span<const uint8_t> bytes(block);
+  const deep::Fp5Part path[] = {bytes.first(1), bytes.subspan(1, 1), bytes.subspan(2, 1)};
+  const deep::Fp5Part other[] = {bytes.subspan(3, 1), bytes.subspan(1, 1)};
+  deep::Fp5RecordPlaces places;
+  places.Forget();
+  EXPECT_EQ(places.Of(std::span(path, 2))->record, 7u);
+  EXPECT_FALSE(places.Of(std::span(path, 2))->field);
+  EXPECT_EQ(places.Of(std::span(path, 3))->field, 2u);
+  EXPECT_FALSE(places.Of(other));
+  EXPECT_EQ(places.Of(std::span(path, 3))->field, 2u);
+  block[1] = 0x09;
+  places.Forget();
+  EXPECT_EQ(places.Of(std::span(path, 3))->record, 9u);
 }
 
 TEST(DeepFp5Block, OnlyTheLivePayloadIsRead) {
@@ -193,6 +213,22 @@ TEST(DeepFp5Block, IndexDeletedAndEmptyBlocksHandOnNothing) {
 TEST(DeepFp5Text, MacRomanToUnicode) {
   const Bytes text = {'A', 0x8E, 0x9F, 0x96, 0xA5, 0xDB, 0xF0, 0xFF, 0x0D, 0xCA};
   EXPECT_EQ(deep::DecodeMacRoman(text), u"A\u00E9\u00FC\u00F1\u2022\u20AC\uF8FF\u02C7\r\u00A0");
+}
+
+// Long ASCII runs are widened a block at a time: one upper-half byte at every place of a text
+// longer than two blocks, and texts of every length up to it, decode as byte by byte.
+TEST(DeepFp5Text, OneUpperHalfByteAnywhereInALongAsciiText) {
+  for (size_t length = 0; length <= 40; ++length) {
+    for (size_t at = 0; at <= length; ++at) {
+      Bytes text(length, 'a');
+      std::u16string expected(length, u'a');
+      if (at < length) {
+        text[at] = 0xDB;
+        expected[at] = u'\u20AC';
+      }
+      ASSERT_EQ(deep::DecodeMacRoman(text), expected) << length << " " << at;
+    }
+  }
 }
 
 }  // namespace

@@ -175,6 +175,20 @@ TEST_F(DeepFp5Crafted, TypesComeFromTheTypeListsWhereverTheDefinitionsLie) {
   }
 }
 
+// Flags whose type byte is 0 leave the type to the lists; a field no list names is text.
+TEST_F(DeepFp5Crafted, TypesComeFromTheTypeListsWhereTheFlagsGiveNone) {
+  Catalogue catalogue = People();
+  catalogue.typedFlags = false;
+  catalogue.fields.push_back({7, "Unlisted", FieldType{0}});
+  std::vector<Record> records = People(12);
+  for (Record& record : records) record.values.push_back({7, "12"});
+  const DbfTable table = Recovered(LayOut(catalogue, records));
+  EXPECT_EQ(table.names.front(), "Amount");
+  EXPECT_EQ(table.types.substr(0, 3), "NCD");
+  EXPECT_EQ(table.types.back(), 'C');
+  EXPECT_EQ(table.rows.size(), 12u);
+}
+
 TEST_F(DeepFp5Crafted, RepetitionsBecomeColumnsAfterTheirField) {
   Catalogue catalogue;
   catalogue.fields = {{1, "Tag", kText, true, 3}, {2, "Size"}};
