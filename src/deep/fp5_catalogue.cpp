@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 #include "deep/fp5_record_keys.h"
 
@@ -39,13 +40,27 @@ bool Fp5Field::HoldsRecordData() const {
 void Fp5Catalogue::BeginBlock(uint64_t number) {
   block_ = number;
   onBlock_.reset();
+  blockInRecords_.clear();
+  before_.reset();
   places_.Forget();
 }
 
 void Fp5Catalogue::EndBlock(const BlockOutcome& outcome) {
+  if (outcome.damaged) {
+    if (before_) std::tie(fields_, order_) = std::move(*before_);
+    if (onBlock_) ++damagedRecordBlocks_;
+    return;
+  }
   if (!onBlock_) return;
   recordBlocks_.push_back(*onBlock_);
-  if (outcome.damaged) ++damagedRecordBlocks_;
+  for (const auto& [field, repetition] : blockInRecords_) {
+    uint32_t& highest = inRecords_[field];
+    highest = std::max(highest, repetition);
+  }
+}
+
+void Fp5Catalogue::KeepDefinitionsBeforeBlock() {
+  if (!before_) before_.emplace(fields_, order_);
 }
 
 void Fp5Catalogue::NoteRecord(uint64_t record) {
@@ -59,6 +74,7 @@ void Fp5Catalogue::NoteRecord(uint64_t record) {
 void Fp5Catalogue::NoteType(uint64_t type, std::optional<uint64_t> field) {
   const std::optional<uint32_t> id = FieldId(field);
   if (!id || type == 0 || type > std::numeric_limits<uint8_t>::max()) return;
+  KeepDefinitionsBeforeBlock();
   uint8_t& listed = fields_[*id].listedType;
   if (listed == 0) listed = static_cast<uint8_t>(type);
 }
@@ -73,11 +89,12 @@ void Fp5Catalogue::OnValue(Fp5Path path, const Fp5Key& key, std::span<const uint
     }
     if (!slot) return;
     NoteRecord(place->record);
-    uint32_t& highest = inRecords_[slot->field];
+    uint32_t& highest = blockInRecords_[slot->field];
     highest = std::max(highest, slot->repetition);
     return;
   }
   if (path.empty() || !Is(path[0], kFields)) return;
+  KeepDefinitionsBeforeBlock();
   // 3/3: key (0, n) -> a length byte, then the n-th field's id.
   if (path.size() == 2 && Is(path[1], kFieldOrder) && key.isBytes && key.bytes.size() >= 2 &&
       key.bytes[0] == 0 && !value.empty() && value[0] == value.size() - 1) {

@@ -2,6 +2,11 @@
 // 3/5/F, types under 3/2/T, their order under 3/3), the field ids and repetitions that records
 // use, and which blocks hold records, with the first record id on each. Nothing of the records
 // themselves is kept, so the index stays small whatever the size of the file.
+//
+// A block that ends early (damaged) gives nothing: bytes that decode to tokens up to a point
+// where they stop making sense (noise, another file's text) are no evidence of fields or records
+// before that point either, so neither its definitions nor its records are kept, and the second
+// pass does not read it.
 #pragma once
 
 #include <array>
@@ -54,7 +59,7 @@ class Fp5Catalogue final : public Fp5BlockVisitor {
   // Field ids that records hold values for, with the highest repetition among them.
   const std::map<uint32_t, uint32_t>& FieldsInRecords() const { return inRecords_; }
   const std::vector<Fp5RecordBlock>& RecordBlocks() const { return recordBlocks_; }
-  // Blocks holding record values that ended early.
+  // Blocks holding record values that ended early (and are left out).
   uint32_t DamagedRecordBlocks() const { return damagedRecordBlocks_; }
   // Items of the record-id list (0D): the records the file itself counts as live.
   uint64_t ListedRecords() const { return listedRecords_; }
@@ -62,10 +67,15 @@ class Fp5Catalogue final : public Fp5BlockVisitor {
  private:
   void NoteRecord(uint64_t record);
   void NoteType(uint64_t type, std::optional<uint64_t> field);
+  // Keeps the definitions as they were before this block, the first time it changes them.
+  void KeepDefinitionsBeforeBlock();
 
   std::map<uint32_t, Fp5Field> fields_;
   std::map<uint64_t, uint32_t> order_;
   std::map<uint32_t, uint32_t> inRecords_;
+  std::map<uint32_t, uint32_t> blockInRecords_;  // what this block's records use
+  // The definitions before this block changed them: put back when it turns out damaged.
+  std::optional<std::pair<std::map<uint32_t, Fp5Field>, std::map<uint64_t, uint32_t>>> before_;
   std::vector<Fp5RecordBlock> recordBlocks_;
   std::optional<Fp5RecordBlock> onBlock_;
   Fp5RecordPlaces places_;

@@ -78,8 +78,8 @@ bool IndexBlocks(SourcePages& pages, Index& index) {
     }
     if (outcome.damaged) {
       ++index.damagedBlocks;
-      g_Log.LogFormat("Block %llu damaged at byte %u: %s", static_cast<unsigned long long>(number),
-                      outcome.stoppedAt, outcome.why);
+      g_Log.LogFormat("Block %llu damaged at byte %u: %s; nothing of it is used",
+                      static_cast<unsigned long long>(number), outcome.stoppedAt, outcome.why);
     }
     progress.Advance();
   }

@@ -188,6 +188,14 @@ TEST(DeepFp5RealSample, DamageCostsOnlyTheRecordsOnTheDamagedBlocks) {
     std::vector<uint8_t> noisy = file;
     damage::NoisePage(noisy, kBlocks, block - 1, block);
     ExpectOnlyDamagedRecordsTouched(intact, RecoverTable(sandbox, noisy), places, {block});
+    // Another file's text over the block behind its header: it reads as tokens for a while, and
+    // what it seems to say until it stops making sense must not become columns or values.
+    std::vector<uint8_t> text = file;
+    const std::string words = "The quick brown fox jumps over the lazy dog, 0123456789.\r\n";
+    for (size_t at = 20; at < kBlock; ++at) {
+      text[(block + 1) * kBlock + at] = static_cast<uint8_t>(words[at % words.size()]);
+    }
+    ExpectOnlyDamagedRecordsTouched(intact, RecoverTable(sandbox, text), places, {block});
   }
   // The root of the index zeroed, the file header zeroed: nothing lost.
   std::vector<uint8_t> rootless = file;
