@@ -28,17 +28,17 @@ void ColumnStats::Add(std::u16string_view value, size_t encodedBytes) {
   if (IsBlankValue(value)) return;
   ++values_;
   if (kind_ == ColumnKind::kNumber) {
-    const DecimalMark shown = MarkShownBy(value);
-    pointVotes_ += shown == DecimalMark::kPoint;
-    commaVotes_ += shown == DecimalMark::kComma;
+    const NumberReadings readings = ReadNumberEachWay(value);
+    pointVotes_ += readings.shown == DecimalMark::kPoint;
+    commaVotes_ += readings.shown == DecimalMark::kComma;
     for (size_t mark = 0; mark < kMarks; ++mark) {
-      const std::optional<DecimalNumber> number = ReadNumber(value, DecimalMark(mark));
+      const std::optional<DecimalNumber>& number = readings.byColumnMark[mark];
       if (!number) {
         ++notReadable_;
         return;
       }
       NumberWidths& widths = widths_[mark];
-      const size_t integer = number->SignedIntegerWidth(), fraction = number->fractionDigits.size();
+      const size_t integer = number->SignedIntegerWidth(), fraction = number->fractionPart.size();
       widths.tooWide += NumberWidth(integer, fraction) > kLargestNumberWidth;
       widths.signedInteger = std::max(widths.signedInteger, integer);
       widths.fraction = std::max(widths.fraction, fraction);

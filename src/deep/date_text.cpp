@@ -1,7 +1,6 @@
 #include "deep/date_text.h"
 
 #include <array>
-#include <cstdio>
 
 namespace deep {
 namespace {
@@ -72,6 +71,11 @@ std::optional<YearMonthDay> DateIn(const DateNumbers& n, DayMonthOrder order) {
   return date;
 }
 
+// Writes the digits of `value` backwards from `end` (the year has at most 4, month and day 2).
+void PutDigits(int value, std::string::iterator end) {
+  for (; value > 0; value /= 10) *--end = static_cast<char>('0' + value % 10);
+}
+
 }  // namespace
 
 DateReading ReadDate(std::u16string_view text) {
@@ -90,9 +94,11 @@ std::optional<std::string> DateDigits(std::u16string_view text, DayMonthOrder or
   const std::optional<DateNumbers> numbers = NumbersOf(text);
   const std::optional<YearMonthDay> date = numbers ? DateIn(*numbers, order) : std::nullopt;
   if (!date) return std::nullopt;
-  char digits[48];
-  std::snprintf(digits, sizeof digits, "%04d%02d%02d", date->year, date->month, date->day);
-  return std::string(digits, 8);
+  std::string digits(8, '0');
+  PutDigits(date->year, digits.begin() + 4);
+  PutDigits(date->month, digits.begin() + 6);
+  PutDigits(date->day, digits.end());
+  return digits;
 }
 
 }  // namespace deep

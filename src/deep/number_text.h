@@ -22,14 +22,16 @@ namespace deep {
 // Which mark separates the decimals. kUnknown reads an ambiguous lone mark as decimal.
 enum class DecimalMark : uint8_t { kUnknown, kPoint, kComma };
 
-// An exact decimal value.
+// An exact decimal value, as views of the text it was read from (valid while that text is).
 struct DecimalNumber {
-  bool negative = false;       // never set for zero
-  std::string integerDigits;   // without leading zeros; empty for 0
-  std::string fractionDigits;  // as written, trailing zeros kept
+  bool negative = false;             // never set for zero
+  std::u16string_view integerPart;   // digits and grouping marks, leading zeros included
+  std::u16string_view fractionPart;  // digits as written, trailing zeros kept
+  size_t integerDigits = 0;          // without leading zeros; 0 for 0
   // Characters of the value in a dBase N field with its own decimal count.
   size_t SignedIntegerWidth() const;
-  // "-1234.50" with `decimals` digits after the point (at least as many as the value has).
+  // Appends "-1234.50" with `decimals` digits after the point (at least as many as the value has).
+  void AppendFormatted(size_t decimals, std::string& out) const;
   std::string Formatted(size_t decimals) const;
 };
 
@@ -38,5 +40,13 @@ struct DecimalNumber {
 DecimalMark MarkShownBy(std::u16string_view text);
 // The value of the text read with the column's convention; nullopt when it is not a number.
 std::optional<DecimalNumber> ReadNumber(std::u16string_view text, DecimalMark columnMark);
+
+// Everything a number column's statistics ask of one value, from a single pass over it: the mark
+// it shows and its value under each column convention (indexed by DecimalMark).
+struct NumberReadings {
+  DecimalMark shown = DecimalMark::kUnknown;
+  std::optional<DecimalNumber> byColumnMark[3];
+};
+NumberReadings ReadNumberEachWay(std::u16string_view text);
 
 }  // namespace deep

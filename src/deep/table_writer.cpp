@@ -365,7 +365,7 @@ bool TableWriter::WriteRecords(const std::vector<Field>& fields, Output& output)
           // no value: the field stays blank
         } else if (plan.type == 'N') {
           const std::optional<DecimalNumber> number = ReadNumber(value, plan.mark);
-          if (number) text = number->Formatted(plan.decimals);
+          if (number) number->AppendFormatted(plan.decimals, text);
           text.insert(0, plan.width - std::min<size_t>(plan.width, text.size()), kBlank);
         } else if (plan.type == 'D') {
           text = DateDigits(value, plan.order).value_or("");

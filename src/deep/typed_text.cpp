@@ -78,7 +78,7 @@ std::optional<std::string> TypedText(std::u16string_view value, const TypedColum
   if ((plan.type == 'N' || plan.type == 'D') && IsBlankValue(value)) return std::nullopt;
   if (plan.type == 'N') {
     const std::optional<DecimalNumber> number = ReadNumber(value, plan.mark);
-    if (number) return number->Formatted(number->fractionDigits.size());
+    if (number) return number->Formatted(number->fractionPart.size());
   } else if (plan.type == 'D') {
     const std::optional<std::string> digits = DateDigits(value, plan.order);
     if (digits) return IsoDate(*digits);

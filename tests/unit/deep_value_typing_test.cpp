@@ -2,7 +2,10 @@
 // dates in either day/month order, field names, and the encoding into the declared code page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "deep/code_page.h"
@@ -15,7 +18,7 @@ namespace {
 
 std::string Read(std::u16string_view text, DecimalMark mark = DecimalMark::kUnknown) {
   const std::optional<DecimalNumber> number = ReadNumber(text, mark);
-  return number ? number->Formatted(number->fractionDigits.size()) : "not a number";
+  return number ? number->Formatted(number->fractionPart.size()) : "not a number";
 }
 
 TEST(DeepNumberTextTest, ReadsEitherConventionToTheExactValue) {
@@ -46,9 +49,69 @@ TEST(DeepNumberTextTest, ReadsEitherConventionToTheExactValue) {
   EXPECT_EQ(Read(u"1,234", DecimalMark::kPoint), "1234");
   EXPECT_EQ(Read(u"12.500", DecimalMark::kComma), "12500");
   EXPECT_EQ(Read(u"1.234,5", DecimalMark::kPoint), "1234.5");  // its own marks win
-  for (const char16_t* text : {u"", u"-", u"abc", u"12a", u"1..2", u"1.2.3", u"1,5 000",
-                               u"1.234,5,6", u"1.234 567,5", u"12,", u"1e5", u"€ 5", u"- 3"}) {
+  for (const char16_t* text :
+       {u"", u"-", u"abc", u"12a", u"1..2", u"1.2.3", u"1,5 000", u"1.234,5,6", u"1.234 567,5",
+        u"12,", u"1e5", u"€ 5", u"- 3", u"1.23.456", u"1234.567.890", u"12.345.67", u",123.456"}) {
     EXPECT_EQ(Read(text), "not a number");
+  }
+}
+
+// Numbers written in either convention, grouped in every way, signed or not, with leading zeros:
+// the column's own convention reads each to the value written, the text never shows the other
+// convention, and one pass over the text answers as the separate readings do.
+TEST(DeepNumberTextTest, GeneratedNumbersReadInTheirOwnConvention) {
+  std::mt19937 random(1234);
+  const auto digits = [&](size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  for (int n = 0; n < 20000; ++n) {
+    const DecimalMark own = n % 2 ? DecimalMark::kComma : DecimalMark::kPoint;
+    const char decimal = own == DecimalMark::kComma ? ',' : '.';
+    const char16_t groupings[] = {0, own == DecimalMark::kComma ? u'.' : u',', u' ', u'\'', 0x00A0};
+    const char16_t grouping = groupings[random() % 5];
+    std::string integer = digits(random() % 13), fraction = digits(random() % 7);
+    if (grouping != 0 && !integer.empty()) integer[0] = static_cast<char>('1' + random() % 9);
+    if (integer.empty() && fraction.empty()) continue;
+    const char* sign = random() % 3 == 0 ? "-" : random() % 2 ? "+" : "";
+
+    std::u16string text(sign, sign + std::strlen(sign));
+    for (size_t i = 0; i < integer.size(); ++i) {
+      if (grouping != 0 && i > 0 && (integer.size() - i) % 3 == 0) text += grouping;
+      text += static_cast<char16_t>(integer[i]);
+    }
+    if (!fraction.empty()) text += static_cast<char16_t>(decimal);
+    text.append(fraction.begin(), fraction.end());
+
+    const std::string significant =
+        integer.substr(std::min(integer.find_first_not_of('0'), integer.size()));
+    const bool zero = significant.empty() && fraction.find_first_not_of('0') == std::string::npos;
+    const std::string value = (*sign == '-' && !zero ? "-" : "") +
+                              (significant.empty() ? "0" : significant) +
+                              (fraction.empty() ? "" : "." + fraction);
+    SCOPED_TRACE(std::string(text.begin(), text.end()));
+    EXPECT_EQ(Read(text, own), value);
+    EXPECT_NE(MarkShownBy(text),
+              own == DecimalMark::kComma ? DecimalMark::kPoint : DecimalMark::kComma);
+
+    const NumberReadings readings = ReadNumberEachWay(text);
+    EXPECT_EQ(readings.shown, MarkShownBy(text));
+    for (const DecimalMark mark :
+         {DecimalMark::kUnknown, DecimalMark::kPoint, DecimalMark::kComma}) {
+      const std::optional<DecimalNumber>& number = readings.byColumnMark[static_cast<size_t>(mark)];
+      ASSERT_TRUE(number.has_value());
+      const std::string read = Read(text, mark);
+      const size_t point = std::min(read.find('.'), read.size());
+      EXPECT_EQ(number->Formatted(number->fractionPart.size()), read);
+      EXPECT_EQ(number->SignedIntegerWidth(), point);
+      // Two more decimals, appended behind what the output holds already.
+      std::string widened = "x", expected = "x";
+      number->AppendFormatted(number->fractionPart.size() + 2, widened);
+      expected += read;
+      expected += point == read.size() ? ".00" : "00";
+      EXPECT_EQ(widened, expected);
+    }
   }
 }
 
