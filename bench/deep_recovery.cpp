@@ -114,6 +114,7 @@ double Row(const char* self, const Run& run, const fs::path& source, const TempD
       "  %-11s %8.2f s  %6.1f x read  %5.2f x dbf  %8.1f MB/s  peak %7.1f MiB  (code %d)%s%s\n",
       run.label, seconds, seconds / plain, ratio, bytes / 1e6 / seconds, peak / 1048576.0, code,
       slow ? "  OVER TIME GOAL" : "", big ? "  OVER MEMORY GOAL" : "");
+  std::fflush(stdout);  // a run of several minutes shows its rows as they come, also into a file
   return seconds;
 }
 
