@@ -1,5 +1,6 @@
 #include "deep/csv_table_file.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "deep/table_file_names.h"
@@ -43,7 +44,11 @@ bool CsvTableFile::End(std::vector<std::u16string>& files) {
 
 void CsvTableFile::AppendField(std::string_view text, bool guarded) {
   const bool formula = guarded && LooksLikeFormula(text);
-  if (!formula && text.find_first_of(",\"\r\n") == std::string_view::npos) {
+  // One pass over the bytes (find_first_of searches the four characters for every byte).
+  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (!formula && plain) {
     line_ += text;
     return;
   }

@@ -1,5 +1,6 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace qrx::platform {
@@ -54,9 +55,14 @@ void PutUtf8Of(std::u16string_view text, bool bytesBack, Put put) {
 }
 
 std::string Utf8Of(std::u16string_view text, bool bytesBack) {
-  std::string out;
-  out.reserve(text.size());
-  PutUtf8Of(text, bytesBack, [&out](char byte) { out += byte; });
+  // Plain ASCII, the common case, is narrowed in one go; the rest goes character by character.
+  size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  std::string out(ascii, '\0');
+  std::copy_n(text.begin(), ascii, out.begin());
+  if (ascii == text.size()) return out;
+  out.reserve(ascii + 3 * (text.size() - ascii));
+  PutUtf8Of(text.substr(ascii), bytesBack, [&out](char byte) { out += byte; });
   return out;
 }
 
